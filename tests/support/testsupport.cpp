@@ -1,0 +1,206 @@
+#include "testsupport.h"
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <map>
+
+#include "../../port/platform.h"
+#include "../../reader/mcrlib.h"
+#include "../../reader/reader.h"
+#include "../../res/resource.h"
+
+namespace testing_support {
+
+namespace {
+
+void ObserveDebugLine(LPCWSTR line) { MCRSimJournalAppend(LogEntry(line).c_str()); }
+
+std::string Narrow(const std::wstring &text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (c == L'\r') out += "\\r";
+        else if (c == L'\n') out += "\\n";
+        else if (c < 0x80) out += static_cast<char>(c);
+        else out += '?';
+    }
+    return out;
+}
+
+void PumpPending() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+LRESULT CALLBACK FieldWatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_SETTEXT) {
+        const wchar_t *text = reinterpret_cast<const wchar_t *>(lParam);
+        MCRSimJournalAppend(FieldEntry(GetDlgCtrlID(hwnd), text ? text : L"").c_str());
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// Worker threads seen during this test, by thread id.
+std::map<DWORD, HANDLE> g_trackedWorkers;
+
+void TrackThread(HANDLE thread) {
+    if (thread == nullptr) return;
+    const DWORD id = GetThreadId(thread);
+    if (id == 0 || g_trackedWorkers.count(id)) return;
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0))
+        g_trackedWorkers[id] = copy;
+}
+
+}  // namespace
+
+std::wstring LogEntry(const std::wstring &line) { return L"log:" + line; }
+
+std::wstring FieldEntry(int fieldId, const std::wstring &text) {
+    return L"set:" + std::to_wstring(fieldId) + L":" + text;
+}
+
+std::vector<std::wstring> Journal() {
+    std::vector<std::wstring> entries;
+    const int count = MCRSimJournalCount();
+    std::vector<wchar_t> buffer(4096);
+    for (int i = 0; i < count; ++i)
+        if (MCRSimJournalGet(i, buffer.data(), static_cast<int>(buffer.size()))) entries.emplace_back(buffer.data());
+    return entries;
+}
+
+std::vector<std::wstring> JournalWith(const std::vector<std::wstring> &prefixes) {
+    std::vector<std::wstring> out;
+    for (const auto &entry : Journal())
+        for (const auto &prefix : prefixes)
+            if (entry.compare(0, prefix.size(), prefix) == 0) {
+                out.push_back(entry);
+                break;
+            }
+    return out;
+}
+
+std::vector<std::wstring> CallsAndLogs() { return JournalWith({L"MCR", L"log:"}); }
+
+std::string DumpJournal() {
+    std::string out = "journal:\n";
+    for (const auto &entry : Journal()) out += "  " + Narrow(entry) + "\n";
+    return out;
+}
+
+void ResetSimulation() {
+    MCRSimReset();
+    PortSetDebugObserver(ObserveDebugLine);
+}
+
+bool PumpUntil(const std::function<bool()> &pred, DWORD timeoutMs, const std::vector<HANDLE> &wakeOn) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<HANDLE> handles{MCRSimJournalEvent()};
+    handles.insert(handles.end(), wakeOn.begin(), wakeOn.end());
+    for (;;) {
+        PumpPending();
+        if (pred()) return true;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        MsgWaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                  static_cast<DWORD>(left.count()), QS_ALLINPUT);
+    }
+}
+
+bool WaitForThreadExit(HANDLE thread, DWORD timeoutMs) {
+    return PumpUntil([&] { return WaitForSingleObject(thread, 0) != WAIT_TIMEOUT; }, timeoutMs, {thread});
+}
+
+void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+
+size_t CountEntries(const std::wstring &prefix) { return JournalWith({prefix}).size(); }
+
+bool WaitForEntries(const std::wstring &prefix, size_t n, DWORD timeoutMs) {
+    return PumpUntil([&] { return CountEntries(prefix) >= n; }, timeoutMs);
+}
+
+const DLGTEMPLATE *LoadDialogTemplate(int id) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+    if (found == nullptr) return nullptr;
+    HGLOBAL loaded = LoadResource(self, found);
+    return loaded ? static_cast<const DLGTEMPLATE *>(LockResource(loaded)) : nullptr;
+}
+
+HWND CreateOwnerWindow(int clientW, int clientH) {
+    // A borderless popup: its client area is its whole window.
+    return CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, clientW, clientH, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+HWND CreateCardDialog(HWND owner, DLGPROC dlgProc) {
+    const DLGTEMPLATE *tmpl = LoadDialogTemplate(IDD_CARD);
+    if (tmpl == nullptr) return nullptr;
+    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), tmpl, owner, dlgProc, 0);
+}
+
+INT_PTR CALLBACK InertDlgProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+void WatchTrackFields(HWND dlg) {
+    for (int id : {IDC_ISO1, IDC_ISO2, IDC_JIS2}) SetWindowSubclass(GetDlgItem(dlg, id), FieldWatchProc, 1, 0);
+}
+
+std::wstring FieldText(HWND dlg, int fieldId) {
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(dlg, fieldId, text, 512);
+    return text;
+}
+
+MCRSimCard MakeCard(const std::string &iso1, DWORD iso1Status, const std::string &iso2, DWORD iso2Status,
+                    const std::string &jis2, DWORD jis2Status) {
+    MCRSimCard card{};
+    const std::string *data[MCRSIM_TRACKS] = {&iso1, &iso2, &jis2};
+    const DWORD status[MCRSIM_TRACKS] = {iso1Status, iso2Status, jis2Status};
+    for (int t = 0; t < MCRSIM_TRACKS; ++t) {
+        card.track[t].cbData = static_cast<DWORD>(std::min<size_t>(data[t]->size(), MCRSIM_TRACK_MAX));
+        std::copy_n(data[t]->begin(), card.track[t].cbData, card.track[t].abData);
+        card.track[t].dwStatus = status[t];
+    }
+    return card;
+}
+
+void TrackWorkers() {
+    TrackThread(g_hReadThread);
+    TrackThread(g_hApoThread);
+}
+
+void StopWorkers() {
+    TrackWorkers();
+    HANDLE read = g_hReadThread, apo = g_hApoThread;
+    g_hReadThread = nullptr;
+    g_hApoThread = nullptr;
+    if (read) CloseHandle(read);
+    if (apo) CloseHandle(apo);
+    g_hCardDlg = nullptr;  // woken workers write nowhere
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!g_trackedWorkers.empty() && std::chrono::steady_clock::now() < deadline) {
+        for (const wchar_t *name : {MCR_READING_EVENT_NAME, MCR_APO_EVENT_NAME}) {
+            if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name)) {
+                SetEvent(event);
+                CloseHandle(event);
+            }
+        }
+        std::vector<HANDLE> threads;
+        for (const auto &worker : g_trackedWorkers) threads.push_back(worker.second);
+        PumpUntil([] { return false; }, 20, threads);
+        for (auto it = g_trackedWorkers.begin(); it != g_trackedWorkers.end();) {
+            if (WaitForSingleObject(it->second, 0) == WAIT_OBJECT_0) {
+                CloseHandle(it->second);
+                it = g_trackedWorkers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+}
+
+}  // namespace testing_support
