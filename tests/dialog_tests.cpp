@@ -1,0 +1,2 @@
+// The card test dialog and dialog centring.
+#include <gtest/gtest.h>
