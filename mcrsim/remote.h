@@ -1,0 +1,47 @@
+// The channel through which another process (the mcrsim control tool, the panel,
+// end-to-end tests) drives the simulated reader inside a running Stripewell.
+//
+// Every process that loads the simulated MCRLIB.dll serves one mailbox in named
+// shared memory, named after its process id so that several programs (and parallel
+// tests) never mix. A client takes the client mutex, writes a request, sets the
+// request event and waits for the reply event; the library's server thread carries
+// the request out with the same functions the in-process control interface offers.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "mcrsim.h"
+
+namespace mcrsim_remote {
+
+constexpr DWORD kMagic = 0x4D435253;  // "MCRS"
+constexpr DWORD kVersion = 1;
+
+enum class Command : DWORD {
+    State = 1,     // reply with the reader's state only
+    Swipe = 2,     // swipe the card in the request
+    PowerOff = 3,  // power the reader off as its automatic power-off would
+};
+
+struct Mailbox {
+    DWORD magic;
+    DWORD version;
+    Command command;
+    MCRSimCard card;
+    LONG result;        // what the in-process function returned
+    MCRSimState state;  // the reader's state after the request
+};
+
+// Names of the kernel objects of the process pid: "MCRSim.<pid>.<part>".
+inline std::wstring ObjectName(DWORD pid, const wchar_t *part) {
+    return L"MCRSim." + std::to_wstring(pid) + L"." + part;
+}
+
+constexpr const wchar_t *kMemoryPart = L"mailbox";
+constexpr const wchar_t *kRequestPart = L"request";
+constexpr const wchar_t *kReplyPart = L"reply";
+constexpr const wchar_t *kClientPart = L"client";
+
+}  // namespace mcrsim_remote
