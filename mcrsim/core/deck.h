@@ -1,0 +1,106 @@
+// Cards, decks and what the reader hands over for a card.
+//
+// A card is up to three recorded tracks (ISO1, ISO2, JIS2), each with the data
+// characters between its sentinels and the damage it has taken. ReadCard swipes a card
+// through the model of the reader: every track is encoded to bits, damaged, decoded,
+// and comes out as MCRRead's buffer and status word.
+//
+// Deck files are text; docs/cards.md describes the format. A deck loads whole or not
+// at all: the first mistake is reported with the file, the line and what is wrong.
+#ifndef STRIPEWELL_MCRSIM_CORE_DECK_H
+#define STRIPEWELL_MCRSIM_CORE_DECK_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "errors.h"
+#include "tracks.h"
+
+namespace mcrsim {
+
+struct CardTrack {
+    bool present = false;  // false: the stripe holds nothing here (reads as no-data)
+    std::string data;      // data characters as character values, without sentinels
+    Damage damage;
+
+    bool operator==(const CardTrack &other) const;
+};
+
+struct Card {
+    std::string name;   // short, unique in its deck: letters, digits, '-', '_', '.'
+    std::string title;  // free text for a person; may be empty
+    std::array<CardTrack, kTrackCount> tracks;
+
+    CardTrack &operator[](Track track) { return tracks[static_cast<int>(track)]; }
+    const CardTrack &operator[](Track track) const { return tracks[static_cast<int>(track)]; }
+    bool operator==(const Card &other) const;
+};
+
+// What MCRRead hands over for one track: status 1 with the data characters in
+// bytes[0 .. length) and zeros after them up to the buffer's size; or an error code,
+// length 0 and all bytes zero.
+struct TrackRead {
+    std::uint32_t status = kErrNoData;
+    std::size_t length = 0;
+    std::array<std::uint8_t, kMaxBufferBytes> bytes{};
+};
+
+struct CardRead {
+    std::array<TrackRead, kTrackCount> tracks;  // ISO1, ISO2, JIS2
+
+    const TrackRead &operator[](Track track) const { return tracks[static_cast<int>(track)]; }
+};
+
+// Why the card cannot be recorded (bad name, a character the track cannot hold, more
+// characters than the stripe holds, damage that does not fit the track); empty when
+// it can. Every card of a loaded deck passes.
+std::string CheckCard(const Card &card);
+
+// The bit stream the head delivers for one track of the card, damage included.
+// A track that is absent, or whose data cannot be recorded, is a blank stripe.
+Bits SwipeTrackBits(const Card &card, Track track);
+
+// Swipes the card through the reader's decoder; bothDirections as for DecodeTrack.
+TrackRead ReadTrack(const Card &card, Track track, bool bothDirections = true);
+CardRead ReadCard(const Card &card, bool bothDirections = true);
+
+// The first mistake of a deck.
+struct DeckError {
+    std::string file;
+    int line = 0;  // 1-based; 0 when the mistake is not on one line
+    std::string message;
+
+    // "file:line: message", or "file: message" without a line.
+    std::string ToString() const;
+};
+
+struct DeckLoad {
+    bool ok = false;
+    std::vector<Card> cards;  // empty unless ok
+    DeckError error;          // set unless ok
+};
+
+// Parses deck text; fileName is only used in the error.
+DeckLoad ParseDeck(std::string_view text, const std::string &fileName);
+// Reads and parses a deck file (at most kMaxDeckFileBytes).
+DeckLoad LoadDeckFile(const std::string &path);
+constexpr std::size_t kMaxDeckFileBytes = 1 << 20;
+
+// Deck text that ParseDeck reads back as the same cards.
+std::string FormatDeck(const std::vector<Card> &cards);
+
+// The built-in deck: public test card numbers and made-up names only. Its text is a
+// deck file like any other.
+std::string_view DefaultDeckText();
+const std::vector<Card> &DefaultDeck();
+
+// The card of that name; nullptr when the deck has none.
+const Card *FindCard(const std::vector<Card> &deck, std::string_view name);
+
+}  // namespace mcrsim
+
+#endif  // STRIPEWELL_MCRSIM_CORE_DECK_H

@@ -1,0 +1,26 @@
+#include "errors.h"
+
+#include <cstring>
+
+namespace mcrsim {
+
+const TrackErrorInfo *FindTrackError(std::uint32_t code) {
+    for (const TrackErrorInfo &error : kTrackErrors)
+        if (error.code == code) return &error;
+    return nullptr;
+}
+
+const TrackErrorInfo *FindTrackError(const char *name) {
+    if (name == nullptr) return nullptr;
+    for (const TrackErrorInfo &error : kTrackErrors)
+        if (std::strcmp(error.name, name) == 0) return &error;
+    return nullptr;
+}
+
+const char *TrackStatusName(std::uint32_t status) {
+    if (status == kTrackGood) return "good";
+    const TrackErrorInfo *error = FindTrackError(status);
+    return error != nullptr ? error->name : "unknown";
+}
+
+}  // namespace mcrsim

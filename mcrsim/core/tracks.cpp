@@ -1,0 +1,242 @@
+// Encoding, damage and decoding of the three tracks; see tracks.h for the formats.
+#include "tracks.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "errors.h"
+
+namespace mcrsim {
+
+namespace {
+
+const TrackFormat kFormats[kTrackCount] = {
+    {Track::Iso1, "iso1", 6, 7, true, 0x20, 0x05, 0x1F, 76, 87},  // '%' and '?'
+    {Track::Iso2, "iso2", 4, 5, true, 0x30, 0x0B, 0x0F, 37, 42},  // ';' and '?'
+    {Track::Jis2, "jis2", 7, 8, false, 0x00, 0x7F, 0x7F, 69, 75},
+};
+
+std::string CharText(std::uint8_t ch) {
+    char text[32];
+    if (ch >= 0x20 && ch < 0x7F)
+        std::snprintf(text, sizeof text, "'%c' (0x%02X)", static_cast<char>(ch), ch);
+    else
+        std::snprintf(text, sizeof text, "0x%02X", ch);
+    return text;
+}
+
+void PutChar(const TrackFormat &format, std::uint8_t code, Bits *bits) {
+    for (int b = 0; b < format.dataBits; ++b) bits->push_back((code >> b) & 1);
+    bits->push_back(ParityBit(format, code));
+}
+
+// One reading attempt over bits in the order given.
+struct Attempt {
+    std::uint32_t status = 0;
+    bool foundStart = false;
+    std::string data;
+};
+
+Attempt ReadOnce(const TrackFormat &format, const Bits &bits) {
+    Attempt result;
+    const std::size_t width = static_cast<std::size_t>(format.charBits);
+    const std::size_t size = bits.size();
+
+    // Reads the character at pos; false when its parity is wrong.
+    auto readChar = [&](std::size_t pos, std::uint8_t *code) {
+        std::uint8_t value = 0;
+        for (int b = 0; b < format.dataBits; ++b) value |= static_cast<std::uint8_t>(bits[pos + b] << b);
+        *code = value;
+        return bits[pos + format.dataBits] == ParityBit(format, value);
+    };
+    auto blankFrom = [&](std::size_t pos) {
+        return std::all_of(bits.begin() + static_cast<std::ptrdiff_t>(pos), bits.end(),
+                           [](std::uint8_t bit) { return bit == 0; });
+    };
+
+    std::size_t pos = 0;
+    while (pos < size && bits[pos] == 0) ++pos;
+    if (pos == size) {
+        result.status = kErrNoData;
+        return result;
+    }
+    std::uint8_t code = 0;
+    if (size - pos < width) {
+        result.status = kErrTruncated;
+        return result;
+    }
+    if (!readChar(pos, &code) || code != format.startCode) {
+        result.status = kErrNoStartSentinel;
+        return result;
+    }
+    result.foundStart = true;
+    std::uint8_t lrc = code;
+    pos += width;
+
+    for (;;) {
+        if (size - pos >= width && blankFrom(pos)) {
+            result.status = kErrNoEndSentinel;
+            return result;
+        }
+        if (size - pos < width) {
+            result.status = kErrTruncated;
+            return result;
+        }
+        if (!readChar(pos, &code)) {
+            result.status = kErrParity;
+            return result;
+        }
+        pos += width;
+        lrc ^= code;
+        if (code == format.endCode) break;
+        if (result.data.size() == format.bufferBytes) {
+            result.status = kErrTooLong;
+            return result;
+        }
+        result.data.push_back(static_cast<char>(CharOf(format, code)));
+    }
+
+    if (size - pos < width) {
+        result.status = kErrTruncated;
+        return result;
+    }
+    if (!readChar(pos, &code) || code != lrc) {
+        result.status = kErrLrc;
+        return result;
+    }
+    result.status = kTrackGood;
+    return result;
+}
+
+}  // namespace
+
+const TrackFormat &FormatOf(Track track) { return kFormats[static_cast<int>(track)]; }
+
+const TrackFormat *FindFormat(std::string_view name) {
+    for (const TrackFormat &format : kFormats)
+        if (name == format.name) return &format;
+    return nullptr;
+}
+
+std::uint8_t CharOf(const TrackFormat &format, std::uint8_t code) {
+    return static_cast<std::uint8_t>(code + format.offset);
+}
+
+int CodeOf(const TrackFormat &format, std::uint8_t ch) {
+    const int code = static_cast<int>(ch) - format.offset;
+    return code >= 0 && code < (1 << format.dataBits) ? code : -1;
+}
+
+std::uint8_t ParityBit(const TrackFormat &format, std::uint8_t code) {
+    int ones = 0;
+    for (int b = 0; b < format.dataBits; ++b) ones += (code >> b) & 1;
+    // Odd parity: the character's bits, parity included, hold an odd number of ones.
+    return static_cast<std::uint8_t>(format.oddParity ? (ones % 2 == 0) : (ones % 2 == 1));
+}
+
+std::string CheckDataChar(const TrackFormat &format, std::uint8_t ch) {
+    const int code = CodeOf(format, ch);
+    if (code < 0) {
+        const unsigned low = format.offset, high = format.offset + (1u << format.dataBits) - 1;
+        char range[64];
+        std::snprintf(range, sizeof range, " (0x%02X..0x%02X)", low, high);
+        return CharText(ch) + " is not a " + format.name + " character" + range;
+    }
+    if (code == format.startCode || code == format.endCode)
+        return CharText(ch) + " is a sentinel of " + format.name + " and cannot be data";
+    return std::string();
+}
+
+std::uint8_t LrcChar(const TrackFormat &format, std::string_view data) {
+    std::uint8_t lrc = static_cast<std::uint8_t>(format.startCode ^ format.endCode);
+    for (char ch : data) {
+        const int code = CodeOf(format, static_cast<std::uint8_t>(ch));
+        if (code >= 0) lrc ^= static_cast<std::uint8_t>(code);
+    }
+    return CharOf(format, lrc);
+}
+
+bool EncodeTrack(const TrackFormat &format, std::string_view data, Bits *content, std::string *error) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::string why = CheckDataChar(format, static_cast<std::uint8_t>(data[i]));
+        if (!why.empty()) {
+            if (error != nullptr) *error = "character " + std::to_string(i + 1) + ": " + why;
+            return false;
+        }
+    }
+    Bits bits;
+    bits.reserve((data.size() + 3) * static_cast<std::size_t>(format.charBits));
+    PutChar(format, format.startCode, &bits);
+    for (char ch : data) PutChar(format, static_cast<std::uint8_t>(CodeOf(format, static_cast<std::uint8_t>(ch))), &bits);
+    PutChar(format, format.endCode, &bits);
+    PutChar(format, static_cast<std::uint8_t>(CodeOf(format, LrcChar(format, data))), &bits);
+    *content = std::move(bits);
+    return true;
+}
+
+std::string CheckDamage(const TrackFormat &format, std::size_t contentBits, const Damage &damage) {
+    if (contentBits == 0) return damage.Any() ? "a blank track cannot be damaged" : std::string();
+    const std::size_t width = static_cast<std::size_t>(format.charBits);
+    if (contentBits < 3 * width || contentBits % width != 0) return "not a recorded track";
+    for (std::size_t bit : damage.flips)
+        if (bit >= contentBits)
+            return "flip bit " + std::to_string(bit) + " is beyond the track's " + std::to_string(contentBits) +
+                   " bits (0.." + std::to_string(contentBits - 1) + ")";
+    if (damage.truncateAfter >= contentBits)
+        return "truncate " + std::to_string(damage.truncateAfter) + " is not inside the track's " +
+               std::to_string(contentBits) + " bits (1.." + std::to_string(contentBits - 1) + ")";
+    return std::string();
+}
+
+Bits SwipeBits(const TrackFormat &format, const Bits &content, const Damage &damage) {
+    Bits recorded = content;
+    const std::size_t width = static_cast<std::size_t>(format.charBits);
+    for (std::size_t bit : damage.flips)
+        if (bit < recorded.size()) recorded[bit] ^= 1;
+    if (recorded.size() >= 3 * width) {
+        if (damage.loseStart) std::fill(recorded.begin(), recorded.begin() + static_cast<std::ptrdiff_t>(width), 0);
+        if (damage.loseEnd) std::fill(recorded.end() - static_cast<std::ptrdiff_t>(2 * width), recorded.end(), 0);
+    }
+
+    Bits stream(kClockingBits, 0);
+    stream.insert(stream.end(), recorded.begin(), recorded.end());
+    stream.insert(stream.end(), kClockingBits, 0);
+    if (damage.reversed) std::reverse(stream.begin(), stream.end());
+    if (damage.truncateAfter != 0 && damage.truncateAfter < recorded.size())
+        stream.resize(kClockingBits + damage.truncateAfter);
+    return stream;
+}
+
+Decoded DecodeTrack(const TrackFormat &format, const Bits &bits, bool bothDirections) {
+    Decoded result;
+    const Attempt forward = ReadOnce(format, bits);
+    if (forward.status == kTrackGood || !bothDirections) {
+        result.status = forward.status;
+        result.data = forward.status == kTrackGood ? forward.data : std::string();
+        return result;
+    }
+    const Bits reversed(bits.rbegin(), bits.rend());
+    const Attempt backward = ReadOnce(format, reversed);
+    const bool useBackward = backward.status == kTrackGood || (backward.foundStart && !forward.foundStart);
+    const Attempt &chosen = useBackward ? backward : forward;
+    result.status = chosen.status;
+    result.data = chosen.status == kTrackGood ? chosen.data : std::string();
+    result.direction = useBackward ? Direction::Backward : Direction::Forward;
+    return result;
+}
+
+std::string BitsToString(const Bits &bits) {
+    std::string text;
+    text.reserve(bits.size());
+    for (std::uint8_t bit : bits) text.push_back(bit ? '1' : '0');
+    return text;
+}
+
+Bits BitsFromString(std::string_view text) {
+    Bits bits;
+    for (char ch : text)
+        if (ch == '0' || ch == '1') bits.push_back(static_cast<std::uint8_t>(ch - '0'));
+    return bits;
+}
+
+}  // namespace mcrsim
