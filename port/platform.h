@@ -18,6 +18,39 @@ extern "C" void NKDbgPrintfW(LPCWSTR lpszFmt, ...);
 typedef void (*PORT_DEBUG_OBSERVER)(LPCWSTR lpszLine);
 void PortSetDebugObserver(PORT_DEBUG_OBSERVER pfnObserver);
 
+// The program's entry point as the device's runtime calls it, with a wide command
+// line. The desktop's headers already declare a WinMain with a narrow one and C
+// linkage, which a second WinMain may not overload; off the device the program's own is
+// therefore compiled under another name, and port/'s wWinMain calls it.
+#define WinMain StripewellWinMain
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nCmdShow);
+
+// The command bar (commctrl on the device). Off the device a child window across the
+// top of its parent shows the menu bar's drop-downs and a close button; cmdbar.cpp.
+HWND CommandBar_Create(HINSTANCE hInst, HWND hwndParent, int idCmdBar);
+// Shows the drop-downs of menu idMenu from hInst; iButton is where they go among the
+// bar's buttons (0: first).
+BOOL CommandBar_InsertMenubar(HWND hwndCB, HINSTANCE hInst, WORD idMenu, WORD iButton);
+// dwFlags 0 adds the close button, which asks the parent to close (WM_CLOSE). The
+// device's Help and OK adornments are not available off the device: FALSE.
+BOOL CommandBar_AddAdornments(HWND hwndCB, DWORD dwFlags, DWORD dwReserved);
+BOOL CommandBar_Show(HWND hwndCB, BOOL fShow);
+// The bar's height in pixels.
+int CommandBar_Height(HWND hwndCB);
+// The menu the bar shows (iButton is ignored: the bar has one menu bar).
+HMENU CommandBar_GetMenu(HWND hwndCB, int iButton);
+
+// The device's caption OK button: a dialog whose extended style has this bit gets an
+// OK button on its caption that sends it WM_COMMAND IDOK. The bit has no meaning on
+// the desktop; see captionok.cpp for what stands in for the button.
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+
+// Desktop only: gives every window created on the calling thread with
+// WS_EX_CAPTIONOKBTN the desktop's stand-in for the caption OK button. The desktop
+// entry point calls it before the program's WinMain; tests call it for their own
+// thread. TRUE when it is in force for the thread.
+BOOL PortEnableCaptionOkButtons(void);
+
 #endif // UNDER_CE
 
 #endif // STRIPEWELL_PORT_PLATFORM_H

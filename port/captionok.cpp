@@ -1,0 +1,73 @@
+// Desktop stand-in for the device's caption OK button.
+//
+// On the device a dialog whose extended style carries WS_EX_CAPTIONOKBTN gets an OK
+// button in its caption that sends the dialog WM_COMMAND IDOK; the About dialog ends
+// only through it (or IDCANCEL). A desktop caption has no such button, but it has the
+// close button (the dialog has WS_SYSMENU), so off the device the close button, the
+// system menu's Close and Alt+F4 (all WM_SYSCOMMAND SC_CLOSE) send IDOK instead of
+// the desktop's IDCANCEL. The dialog procedure therefore sees exactly what it sees on
+// the device.
+//
+// The bit itself is no desktop style: desktop Windows reserves the top bit of the
+// extended style for the system's own use (it marks a window created through the ANSI
+// functions), so the stand-in takes it off the window as soon as the window exists.
+//
+// A thread-local WH_CBT hook finds the windows to treat as they are created, so the
+// shell's code creates its dialogs as it does on the device.
+#include "platform.h"
+
+#include <commctrl.h>
+
+#define CAPTION_OK_SUBCLASS_ID 1
+
+// The hook and the one thread it watches (the user-interface thread).
+static HHOOK s_hCbtHook = NULL;
+static DWORD s_dwHookThread = 0;
+
+static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                              UINT_PTR uIdSubclass, DWORD_PTR dwRefData)
+{
+    (void)dwRefData;
+    switch (message)
+    {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+        {
+            SendMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return 0;
+        }
+        break;
+
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hWnd, CaptionOkSubclassProc, uIdSubclass);
+        break;
+    }
+    return DefSubclassProc(hWnd, message, wParam, lParam);
+}
+
+static LRESULT CALLBACK CaptionOkCbtProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_CREATEWND)
+    {
+        HWND hWnd = (HWND)wParam;
+        const CBT_CREATEWNDW *pCreate = (const CBT_CREATEWNDW *)lParam;
+        LONG lExStyle = GetWindowLongW(hWnd, GWL_EXSTYLE);
+        if ((pCreate->lpcs->dwExStyle | (DWORD)lExStyle) & WS_EX_CAPTIONOKBTN)
+        {
+            SetWindowLongW(hWnd, GWL_EXSTYLE, (LONG)((DWORD)lExStyle & ~(DWORD)WS_EX_CAPTIONOKBTN));
+            SetWindowSubclass(hWnd, CaptionOkSubclassProc, CAPTION_OK_SUBCLASS_ID, 0);
+        }
+    }
+    return CallNextHookEx(s_hCbtHook, nCode, wParam, lParam);
+}
+
+BOOL PortEnableCaptionOkButtons(void)
+{
+    if (s_hCbtHook)
+        return s_dwHookThread == GetCurrentThreadId();
+    s_hCbtHook = SetWindowsHookExW(WH_CBT, CaptionOkCbtProc, NULL, GetCurrentThreadId());
+    if (!s_hCbtHook)
+        return FALSE;
+    s_dwHookThread = GetCurrentThreadId();
+    return TRUE;
+}
