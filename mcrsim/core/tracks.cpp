@@ -140,7 +140,7 @@ std::string CheckDataChar(const TrackFormat &format, std::uint8_t ch) {
         const unsigned low = format.offset, high = format.offset + (1u << format.dataBits) - 1;
         char range[64];
         std::snprintf(range, sizeof range, " (0x%02X..0x%02X)", low, high);
-        return CharText(ch) + " is not a " + format.name + " character" + range;
+        return CharText(ch) + " is not a character of " + format.name + range;
     }
     if (code == format.startCode || code == format.endCode)
         return CharText(ch) + " is a sentinel of " + format.name + " and cannot be data";
@@ -198,9 +198,8 @@ Bits SwipeBits(const TrackFormat &format, const Bits &content, const Damage &dam
         if (damage.loseEnd) std::fill(recorded.end() - static_cast<std::ptrdiff_t>(2 * width), recorded.end(), 0);
     }
 
-    Bits stream(kClockingBits, 0);
-    stream.insert(stream.end(), recorded.begin(), recorded.end());
-    stream.insert(stream.end(), kClockingBits, 0);
+    Bits stream(kClockingBits + recorded.size() + kClockingBits, 0);
+    std::copy(recorded.begin(), recorded.end(), stream.begin() + static_cast<std::ptrdiff_t>(kClockingBits));
     if (damage.reversed) std::reverse(stream.begin(), stream.end());
     if (damage.truncateAfter != 0 && damage.truncateAfter < recorded.size())
         stream.resize(kClockingBits + damage.truncateAfter);
