@@ -193,22 +193,6 @@ TEST(CardDamage, EachKindGivesItsStatusOnEveryTrack) {
     }
 }
 
-TEST(CardDamage, CheckDamageRefusesWhatDoesNotFit) {
-    const std::size_t bits = Encode(Iso2, "12").size();  // 25
-    Damage d;
-    EXPECT_EQ(CheckDamage(Iso2, bits, d), "");
-    d.flips = {24};
-    EXPECT_EQ(CheckDamage(Iso2, bits, d), "");
-    d.flips = {25};
-    EXPECT_NE(CheckDamage(Iso2, bits, d).find("flip bit 25 is beyond the track's 25 bits"), std::string::npos);
-    d = Damage();
-    d.truncateAfter = 25;
-    EXPECT_NE(CheckDamage(Iso2, bits, d), "");
-    d = Damage();
-    d.reversed = true;
-    EXPECT_NE(CheckDamage(Iso2, 0, d), "");
-}
-
 // --- What MCRRead hands over ---------------------------------------------------------------
 
 TEST(CardRead, GoodTracksAreZeroPaddedAndBadOnesEmpty) {

@@ -49,10 +49,14 @@ Attempt ReadOnce(const TrackFormat &format, const Bits &bits) {
         *code = value;
         return bits[pos + format.dataBits] == ParityBit(format, value);
     };
-    auto blankFrom = [&](std::size_t pos) {
-        return std::all_of(bits.begin() + static_cast<std::ptrdiff_t>(pos), bits.end(),
-                           [](std::uint8_t bit) { return bit == 0; });
-    };
+    // Bits from pos on are all zeros when pos is past the last 1 bit.
+    std::size_t lastOne = size;
+    for (std::size_t i = size; i-- > 0;)
+        if (bits[i] != 0) {
+            lastOne = i;
+            break;
+        }
+    auto blankFrom = [&](std::size_t pos) { return lastOne == size || pos > lastOne; };
 
     std::size_t pos = 0;
     while (pos < size && bits[pos] == 0) ++pos;
