@@ -1,0 +1,249 @@
+// Long runs and faults: many swipes and many dialog openings must not leak, and
+// broken events, failing reads, odd statuses and power events during reads must
+// neither crash, hang, spin nor leave a half-written field.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../dialogs/dialogs.h"
+#include "../mcrsim/mcrsim.h"
+#include "../reader/mcrlib.h"
+#include "../reader/reader.h"
+#include "../res/resource.h"
+#include "support/testsupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int kFields[3] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
+constexpr DWORD kBufferBytes[3] = {MCR_ISO1_BYTES, MCR_ISO2_BYTES, MCR_JIS2_BYTES};
+
+struct Usage {
+    DWORD threads = 0;
+    DWORD handles = 0;
+    SIZE_T privateBytes = 0;
+};
+
+Usage ProcessUsage() {
+    Usage usage;
+    const DWORD pid = GetCurrentProcessId();
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{sizeof(entry)};
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == pid) ++usage.threads;
+    CloseHandle(snapshot);
+    // GetProcessHandleCount is not implemented everywhere (Wine answers 0), so count
+    // the handle values that name an object.
+    for (ULONG_PTR value = 4; value < 0x4000; value += 4) {
+        DWORD flags;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++usage.handles;
+    }
+    // Committed private memory, region by region (Wine reports no PrivateUsage).
+    MEMORY_BASIC_INFORMATION region;
+    for (const BYTE *address = nullptr; VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
+         address = static_cast<const BYTE *>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) usage.privateBytes += region.RegionSize;
+    }
+    return usage;
+}
+
+// CPU time this process has used, in milliseconds.
+double CpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ms = [](FILETIME t) { return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4; };
+    return ms(kernel) + ms(user);
+}
+
+std::wstring Hex(const BYTE *bytes, DWORD n) {
+    std::wstring text;
+    wchar_t pair[3];
+    for (DWORD k = 0; k < n; ++k) {
+        swprintf(pair, 3, L"%2X", bytes[k]);
+        text += pair;
+    }
+    return text;
+}
+
+// What the person must see for one track of a card.
+std::wstring Expected(const MCRSimTrack &track, int t) {
+    if (track.dwStatus != 1) {
+        wchar_t text[16];
+        swprintf(text, 16, L"Error:%x", track.dwStatus);
+        return text;
+    }
+    BYTE buffer[MCRSIM_TRACK_MAX] = {};
+    memcpy(buffer, track.abData, std::min<DWORD>(track.cbData, kBufferBytes[t]));
+    return Hex(buffer, kBufferBytes[t]);
+}
+
+// A mix of good tracks (full, partial, empty), error codes the decoder gives and
+// statuses it never gives (0 and 0xFFFFFFFF).
+MCRSimCard RandomCard(std::mt19937 &rng) {
+    static const DWORD kStatuses[] = {1, 1, 1, 1, 0x0C, 0x1F, 0, 0xFFFFFFFF, 2};
+    MCRSimCard card{};
+    for (auto &track : card.track) {
+        track.dwStatus = kStatuses[rng() % (sizeof(kStatuses) / sizeof(kStatuses[0]))];
+        track.cbData = rng() % (MCRSIM_TRACK_MAX + 1);
+        for (DWORD k = 0; k < track.cbData; ++k) track.abData[k] = static_cast<BYTE>(rng());
+    }
+    return card;
+}
+
+bool IsWholeText(const std::wstring &text, int t) {
+    if (text.empty() || text == L"APO") return true;
+    if (text.compare(0, 6, L"Error:") == 0) return text.size() > 6 && text.size() <= 14;
+    return text.size() == 2 * kBufferBytes[t];
+}
+
+class SoakTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSimulation();
+        PortSetDebugObserver(nullptr);  // keep the journal to library calls
+        owner_ = CreateOwnerWindow(240, 294);
+    }
+    void TearDown() override {
+        StopWorkers();
+        if (dialog_) DestroyWindow(dialog_);
+        DestroyWindow(owner_);
+    }
+    void Open() {
+        dialog_ = CreateCardDialog(owner_, CardDlgProc);
+        ASSERT_NE(dialog_, nullptr);
+        TrackWorkers();
+    }
+    void Close() {
+        SendMessageW(dialog_, WM_COMMAND, IDC_CLOSE, 0);
+        DestroyWindow(dialog_);
+        dialog_ = nullptr;
+    }
+    HWND owner_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(SoakTest, TwoThousandMixedSwipesShowEachCardAndLeakNothing) {
+    Open();
+    std::mt19937 rng(20261208);
+    Usage before{};
+    for (int i = 0; i < 2000; ++i) {
+        if (i == 100) before = ProcessUsage();  // after the first swipes have warmed up
+        const MCRSimCard card = RandomCard(rng);
+        ASSERT_EQ(MCRSimSwipe(&card), 1) << "swipe " << i;
+        ASSERT_TRUE(WaitForEntries(L"MCRResume", 1)) << "swipe " << i << "\n" << DumpJournal();
+        for (int t = 0; t < 3; ++t)
+            ASSERT_EQ(FieldText(dialog_, kFields[t]), Expected(card.track[t], t)) << "swipe " << i << " track " << t;
+        MCRSimJournalClear();
+    }
+    const Usage after = ProcessUsage();
+    ASSERT_GT(before.threads, 2u);
+    ASSERT_GT(before.handles, 10u);
+    ASSERT_GT(before.privateBytes, 0u);
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_LE(after.handles, before.handles + 2);
+    EXPECT_LE(after.privateBytes, before.privateBytes + 512 * 1024) << "private memory grew";
+}
+
+TEST_F(SoakTest, TwoHundredOpenCloseCyclesGrowOnlyByTheNeverClosedEvents) {
+    // Warm up, so that first-time allocations of the window system do not count.
+    Open();
+    Close();
+    MCRSimJournalClear();
+    StopWorkers();
+    const Usage before = ProcessUsage();
+
+    constexpr int kCycles = 200;
+    for (int i = 0; i < kCycles; ++i) {
+        Open();
+        TrackWorkers();
+        Close();
+        // The closed dialog's workers still wait; the next setting of each event
+        // lets them finish one cycle and leave.
+        StopWorkers();
+    }
+    const Usage after = ProcessUsage();
+    ASSERT_GT(before.handles, 10u);
+    EXPECT_EQ(after.threads, before.threads) << "every old worker left after its event";
+    // Each open makes two new event handles that live until the process ends.
+    EXPECT_GE(after.handles, before.handles + 2 * kCycles - 4);
+    EXPECT_LE(after.handles, before.handles + 2 * kCycles + 4);
+
+    // Still reads correctly.
+    Open();
+    const MCRSimCard card = MakeCard("END", 1, "", 0x0C, "", 1);
+    MCRSimJournalClear();
+    ASSERT_EQ(MCRSimSwipe(&card), 1);
+    ASSERT_TRUE(WaitForEntries(L"MCRResume", 1)) << DumpJournal();
+    EXPECT_EQ(FieldText(dialog_, IDC_ISO1).substr(0, 6), L"454E44");
+    EXPECT_EQ(FieldText(dialog_, IDC_ISO2), L"Error:c");
+}
+
+TEST_F(SoakTest, ABrokenReadingEventNeitherSpinsNorStopsPowerOffNotices) {
+    HANDLE squatter = CreateSemaphoreW(nullptr, 0, 1, MCR_READING_EVENT_NAME);
+    ASSERT_NE(squatter, nullptr);
+    Open();
+    ASSERT_EQ(g_hReadEvent, nullptr);
+
+    const double cpuBefore = CpuMs();
+    PumpFor(1000);
+    EXPECT_LT(CpuMs() - cpuBefore, 250.0) << "a worker spins on its failed wait";
+    EXPECT_EQ(CountEntries(L"MCRRead"), 0u);
+
+    ASSERT_EQ(MCRSimPowerOff(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return FieldText(dialog_, IDC_JIS2) == L"APO"; })) << DumpJournal();
+    Close();
+    StopWorkers();
+    CloseHandle(squatter);
+}
+
+TEST_F(SoakTest, PowerEventsDuringReadsLeaveOnlyWholeTexts) {
+    Open();
+    std::mt19937 rng(7);
+    for (int i = 0; i < 300; ++i) {
+        const MCRSimCard card = RandomCard(rng);
+        MCRSimSwipe(&card);
+        switch (rng() % 3) {
+        case 0: MCRSimPowerOff(); break;
+        case 1: PostMessageW(dialog_, 0x218 /* WM_POWERBROADCAST */, 0, 0); break;
+        default: PostMessageW(dialog_, WM_MOUSEMOVE, 0, 0); break;
+        }
+        MCRResume();
+        PumpFor(1);
+        for (int t = 0; t < 3; ++t) {
+            const std::wstring text = FieldText(dialog_, kFields[t]);
+            ASSERT_TRUE(IsWholeText(text, t)) << "round " << i << " track " << t << ": " << text.size();
+        }
+    }
+    // Afterwards the reader still works as before.
+    MCRResume();
+    PumpFor(50);
+    MCRSimJournalClear();
+    const MCRSimCard card = MakeCard("OK", 1, "OK", 1, "OK", 1);
+    ASSERT_EQ(MCRSimSwipe(&card), 1);
+    ASSERT_TRUE(PumpUntil([&] { return FieldText(dialog_, IDC_JIS2).substr(0, 4) == L"4F4B"; })) << DumpJournal();
+}
+
+TEST_F(SoakTest, ClosingWhileAReadIsInFlightEndsCleanly) {
+    Open();
+    HANDLE readThread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), g_hReadThread, GetCurrentProcess(), &readThread, SYNCHRONIZE, FALSE, 0);
+    const MCRSimCard card = MakeCard("X", 1, "Y", 1, "Z", 1);
+    ASSERT_EQ(MCRSimSwipe(&card), 1);
+    // Without pumping, the worker stops inside its cycle at its first field write.
+    HANDLE journalEvent = MCRSimJournalEvent();
+    while (CountEntries(L"MCRRead") < 1) ASSERT_EQ(WaitForSingleObject(journalEvent, 5000), WAIT_OBJECT_0);
+
+    Close();  // the dialog ends and its window is destroyed under the worker
+    ASSERT_TRUE(WaitForThreadExit(readThread)) << "the worker finishes its cycle and leaves\n" << DumpJournal();
+    EXPECT_EQ(CountEntries(L"MCRResume"), 2u) << "one from Close, one ending the worker's cycle";
+    CloseHandle(readThread);
+}
+
+}  // namespace
