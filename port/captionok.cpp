@@ -8,9 +8,14 @@
 // the desktop's IDCANCEL. The dialog procedure therefore sees exactly what it sees on
 // the device.
 //
-// The bit itself is no desktop style: desktop Windows reserves the top bit of the
-// extended style for the system's own use (it marks a window created through the ANSI
-// functions), so the stand-in takes it off the window as soon as the window exists.
+// The bit itself is no desktop style. Desktop Win32 defines nothing for it, and the
+// window manager of Windows NT uses it internally (between user32 and the kernel it
+// marks a window created through the ANSI functions). Wine 8 keeps it on the window
+// and gives it no meaning: measured, a dialog created with it is a Unicode window,
+// shows its Japanese caption and handles SC_CLOSE exactly as without it. The stand-in
+// takes the bit off the window in WM_CREATE all the same, so that nothing later reads
+// a reserved bit. (A build for desktop Windows itself would have to take it out of the
+// template before the dialog is created.)
 //
 // A thread-local WH_CBT hook finds the windows to treat as they are created, so the
 // shell's code creates its dialogs as it does on the device.
@@ -30,6 +35,12 @@ static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wP
     (void)dwRefData;
     switch (message)
     {
+    case WM_CREATE:
+        // The window manager has settled the extended style by now.
+        SetWindowLongW(hWnd, GWL_EXSTYLE,
+                       (LONG)((DWORD)GetWindowLongW(hWnd, GWL_EXSTYLE) & ~(DWORD)WS_EX_CAPTIONOKBTN));
+        break;
+
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
         {
@@ -51,12 +62,8 @@ static LRESULT CALLBACK CaptionOkCbtProc(int nCode, WPARAM wParam, LPARAM lParam
     {
         HWND hWnd = (HWND)wParam;
         const CBT_CREATEWNDW *pCreate = (const CBT_CREATEWNDW *)lParam;
-        LONG lExStyle = GetWindowLongW(hWnd, GWL_EXSTYLE);
-        if ((pCreate->lpcs->dwExStyle | (DWORD)lExStyle) & WS_EX_CAPTIONOKBTN)
-        {
-            SetWindowLongW(hWnd, GWL_EXSTYLE, (LONG)((DWORD)lExStyle & ~(DWORD)WS_EX_CAPTIONOKBTN));
+        if (pCreate->lpcs->dwExStyle & WS_EX_CAPTIONOKBTN)
             SetWindowSubclass(hWnd, CaptionOkSubclassProc, CAPTION_OK_SUBCLASS_ID, 0);
-        }
     }
     return CallNextHookEx(s_hCbtHook, nCode, wParam, lParam);
 }
