@@ -1,0 +1,353 @@
+// The real program end to end: Stripewell.exe (with the simulated MCRLIB.dll beside
+// it) runs as a process of its own; the test finds its windows, sends it commands and
+// keys, swipes cards into its reader through the simulator's mailbox, and reads its
+// fields, its debug lines on standard error and its exit code.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "../mcrsim/remote_client.h"
+#include "../res/resource.h"
+#include "support/testsupport.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 5000;
+
+std::wstring BesideMe(const wchar_t *name) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(hwnd, text, 512);
+    return text;
+}
+
+std::string Narrow(const std::wstring &text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// What the card test dialog shows for a good track: the whole MCRRead buffer, each
+// byte as "%2X" (a space before a single digit).
+std::wstring HexField(const std::string &data, size_t bufferBytes) {
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text;
+    for (size_t i = 0; i < bufferBytes; ++i) {
+        const BYTE b = i < data.size() ? static_cast<BYTE>(data[i]) : 0;
+        text += b < 0x10 ? L' ' : digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+// One run of Stripewell.exe, with its standard error read through a pipe.
+class Program {
+public:
+    ~Program() {
+        if (process_ != nullptr) {
+            if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(process_, 99);
+                WaitForSingleObject(process_, kWaitMs);
+            }
+            CloseHandle(process_);
+        }
+        if (stderr_ != nullptr) CloseHandle(stderr_);
+    }
+
+    // Starts the program and waits for its main window.
+    ::testing::AssertionResult Start() {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        HANDLE writeEnd = nullptr;
+        if (!CreatePipe(&stderr_, &writeEnd, &inherit, 0)) return ::testing::AssertionFailure() << "no pipe";
+        SetHandleInformation(stderr_, HANDLE_FLAG_INHERIT, 0);
+        HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+
+        STARTUPINFOW si{sizeof(si)};
+        si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_SHOWNORMAL;
+        si.hStdInput = nul;
+        si.hStdOutput = nul;
+        si.hStdError = writeEnd;
+        PROCESS_INFORMATION pi{};
+        const std::wstring exe = BesideMe(L"Stripewell.exe");
+        std::wstring cmd = L"\"" + exe + L"\"";
+        const BOOL started =
+            CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        CloseHandle(writeEnd);
+        CloseHandle(nul);
+        if (!started) return ::testing::AssertionFailure() << "CreateProcessW failed: " << GetLastError();
+        process_ = pi.hProcess;
+        pid_ = pi.dwProcessId;
+        CloseHandle(pi.hThread);
+        if (!WaitFor([&] { return (main_ = FindTopLevel(L"STRIPEWELL", nullptr)) != nullptr; }))
+            return ::testing::AssertionFailure() << "no main window; stderr:\n" << Stderr();
+        return ::testing::AssertionSuccess();
+    }
+
+    // Waits until pred() holds, reading the program's standard error meanwhile;
+    // false after timeoutMs.
+    bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = kWaitMs) {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            DrainStderr();
+            if (pred()) return true;
+            const DWORD spent = GetTickCount() - start;
+            if (spent >= timeoutMs) return false;
+            MsgWaitForMultipleObjects(1, &process_, FALSE, std::min<DWORD>(20, timeoutMs - spent), QS_ALLINPUT);
+        }
+    }
+
+    // The program's exit code once it has ended (within timeoutMs), else STILL_ACTIVE.
+    DWORD ExitCode(DWORD timeoutMs = kWaitMs) {
+        WaitFor([&] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }, timeoutMs);
+        DrainStderr();
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+    // A top-level window of this process by class and (when given) caption.
+    HWND FindTopLevel(const wchar_t *cls, const wchar_t *caption) const {
+        struct Search {
+            DWORD pid;
+            const wchar_t *cls, *caption;
+            HWND found;
+        } search{pid_, cls, caption, nullptr};
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto *s = reinterpret_cast<Search *>(param);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                wchar_t cls[64] = L"";
+                GetClassNameW(hwnd, cls, 64);
+                if (pid == s->pid && std::wstring(cls) == s->cls && (!s->caption || WindowText(hwnd) == s->caption)) {
+                    s->found = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    HWND WaitForDialog(const wchar_t *caption) {
+        HWND dlg = nullptr;
+        WaitFor([&] { return (dlg = FindTopLevel(L"#32770", caption)) != nullptr && IsWindowVisible(dlg); });
+        return dlg;
+    }
+
+    // Complete lines written to standard error so far, each without its "\r\n"
+    // (a line that ended otherwise keeps what it had, marked with "<no CR>").
+    std::vector<std::string> StderrLines() {
+        DrainStderr();
+        std::vector<std::string> lines;
+        size_t start = 0;
+        for (size_t nl; (nl = stderrText_.find('\n', start)) != std::string::npos; start = nl + 1) {
+            std::string line = stderrText_.substr(start, nl - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            else
+                line += "<no CR>";
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    const std::string &Stderr() {
+        DrainStderr();
+        return stderrText_;
+    }
+
+    HWND main() const { return main_; }
+    DWORD pid() const { return pid_; }
+
+private:
+    // Takes whatever the pipe holds without blocking: the write end may also be held
+    // by other processes, so its end is never waited for.
+    void DrainStderr() {
+        DWORD available = 0;
+        while (PeekNamedPipe(stderr_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buffer[4096];
+            DWORD got = 0;
+            if (!ReadFile(stderr_, buffer, std::min<DWORD>(available, sizeof(buffer)), &got, nullptr) || got == 0)
+                return;
+            stderrText_.append(buffer, got);
+        }
+    }
+
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HANDLE stderr_ = nullptr;
+    std::string stderrText_;
+    HWND main_ = nullptr;
+};
+
+// Key presses as the keyboard makes them; they go to the foreground window.
+void PressKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto &[vk, down] : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void PressAltWith(WORD vk) { PressKeys({{VK_MENU, true}, {vk, true}, {vk, false}, {VK_MENU, false}}); }
+
+void Click(HWND dlg, int id) { SendMessageW(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+
+std::wstring Field(HWND dlg, int id) {
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(dlg, id, text, 512);
+    return text;
+}
+
+// Opens the card test dialog through the menu command and waits until its reader
+// takes cards (notification on).
+HWND OpenCardDialog(Program &program, mcrsim_remote::Client &reader) {
+    PostMessageW(program.main(), WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
+    HWND dlg = program.WaitForDialog(L" * Stripewell *");
+    if (dlg == nullptr) return nullptr;
+    program.WaitFor([&] {
+        auto reply = reader.State();
+        return reply && reply->state.fOpen && reply->state.fNotify;
+    });
+    return dlg;
+}
+
+void CloseCardDialog(Program &program, HWND dlg) {
+    Click(dlg, IDC_CLOSE);
+    EXPECT_TRUE(program.WaitFor([&] { return !IsWindow(dlg); })) << "Close ends the card test dialog";
+}
+
+const std::regex kStatusLine("MCRStatus=[0-9a-f]+");
+
+TEST(EndToEndTest, CardSessionShowsTracksClearsSwitchesPowerOffAndExitsWithZero) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    EXPECT_EQ(WindowText(program.main()), L"Stripewell");
+    EXPECT_NE(GetDlgItem(program.main(), ID_CMDBAR), nullptr) << "the command bar";
+
+    mcrsim_remote::Client reader(program.pid());
+    ASSERT_TRUE(reader.connected()) << Narrow(reader.error());
+    HWND dlg = OpenCardDialog(program, reader);
+    ASSERT_NE(dlg, nullptr) << program.Stderr();
+    EXPECT_EQ(GetWindow(dlg, GW_OWNER), program.main());
+
+    const std::string iso1 = "%B4900123456789012^STRIPEWELL/TEST^2912?", iso2 = ";4900123456789012=2912?";
+    const MCRSimCard card = testing_support::MakeCard(iso1, 1, iso2, 1, "", 0x23);
+    auto swiped = reader.Swipe(card);
+    ASSERT_TRUE(swiped) << Narrow(reader.error());
+    ASSERT_EQ(swiped->result, 1) << "the reader took the card";
+
+    const std::wstring expected[] = {HexField(iso1, 76), HexField(iso2, 37), L"Error:23"};
+    const int fields[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
+    EXPECT_TRUE(program.WaitFor([&] { return Field(dlg, IDC_JIS2) == expected[2] && Field(dlg, IDC_ISO1) != L""; }));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Field(dlg, fields[i]), expected[i]) << "field " << fields[i];
+
+    Click(dlg, IDC_CLEAR);
+    for (int id : fields) EXPECT_EQ(Field(dlg, id), L"") << "CLEAR empties field " << id;
+
+    Click(dlg, IDC_APO);
+    EXPECT_EQ(SendDlgItemMessageW(dlg, IDC_APO, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(reader.State()->state.nApoTimeout, 30);
+    Click(dlg, IDC_APO);
+    EXPECT_EQ(SendDlgItemMessageW(dlg, IDC_APO, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(reader.State()->state.nApoTimeout, 0);
+
+    auto off = reader.PowerOff();
+    ASSERT_TRUE(off);
+    EXPECT_EQ(off->result, 1) << "the program was told";
+    EXPECT_TRUE(program.WaitFor([&] {
+        return Field(dlg, IDC_ISO1) == L"APO" && Field(dlg, IDC_ISO2) == L"APO" && Field(dlg, IDC_JIS2) == L"APO";
+    }));
+
+    CloseCardDialog(program, dlg);
+    EXPECT_FALSE(reader.State()->state.fOpen);
+
+    PostMessageW(program.main(), WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    EXPECT_EQ(program.ExitCode(), 0u);
+
+    const auto lines = program.StderrLines();
+    ASSERT_EQ(lines.size(), 4u) << program.Stderr();
+    EXPECT_TRUE(std::regex_match(lines[0], kStatusLine)) << lines[0];
+    EXPECT_EQ(lines[1], "Get Data...");
+    EXPECT_EQ(lines[2], "MCR:APO!!>>>");
+    EXPECT_EQ(lines[3], "!MCR:Closed.");
+}
+
+TEST(EndToEndTest, AltSlashOpensAboutItsCaptionCloseEndsItAndAltF4EndsTheProgram) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    SetForegroundWindow(program.main());
+    ASSERT_TRUE(program.WaitFor([&] { return GetForegroundWindow() == program.main(); }));
+
+    PressAltWith(VK_OEM_2);  // "/" on the US layout
+    HWND about = program.WaitForDialog(L"About Stripewell");
+    ASSERT_NE(about, nullptr) << "Alt+/ opens About";
+    EXPECT_EQ(GetWindow(about, GW_OWNER), program.main());
+    EXPECT_EQ(GetWindowLongW(about, GWL_EXSTYLE) & 0x80000000, 0) << "the device bit is off the desktop window";
+
+    PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.WaitFor([&] { return !IsWindow(about); })) << "the caption's close button ends About";
+
+    SetForegroundWindow(program.main());
+    ASSERT_TRUE(program.WaitFor([&] { return GetForegroundWindow() == program.main(); }));
+    PressAltWith(VK_F4);
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_EQ(program.Stderr(), "") << "neither window logs";
+}
+
+// Closing the card test dialog leaves both workers blocked on their events; the
+// program still ends at once, by Alt+F4 and by the command bar's close button.
+class EndAfterCardDialogTest : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(EndAfterCardDialogTest, EndsWithExitCodeZeroWhileTheWorkersWait) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    mcrsim_remote::Client reader(program.pid());
+    ASSERT_TRUE(reader.connected()) << Narrow(reader.error());
+    HWND dlg = OpenCardDialog(program, reader);
+    ASSERT_NE(dlg, nullptr) << program.Stderr();
+    CloseCardDialog(program, dlg);
+
+    if (std::string(GetParam()) == "AltF4") {
+        SetForegroundWindow(program.main());
+        ASSERT_TRUE(program.WaitFor([&] { return GetForegroundWindow() == program.main(); }));
+        PressAltWith(VK_F4);
+    } else {
+        // The close button is the square at the bar's right end.
+        HWND bar = GetDlgItem(program.main(), ID_CMDBAR);
+        ASSERT_NE(bar, nullptr);
+        RECT rc;
+        GetClientRect(bar, &rc);
+        const LPARAM at = MAKELPARAM(rc.right - rc.bottom / 2, rc.bottom / 2);
+        PostMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(bar, WM_LBUTTONUP, 0, at);
+    }
+    EXPECT_EQ(program.ExitCode(), 0u);
+    const auto lines = program.StderrLines();
+    ASSERT_EQ(lines.size(), 2u) << program.Stderr();
+    EXPECT_TRUE(std::regex_match(lines[0], kStatusLine)) << lines[0];
+    EXPECT_EQ(lines[1], "!MCR:Closed.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, EndAfterCardDialogTest, ::testing::Values("AltF4", "BarCloseButton"),
+                         [](const auto &info) { return std::string(info.param); });
+
+}  // namespace
