@@ -314,6 +314,7 @@ TEST_F(ReaderTest, AnOldWorkerStaysWhenAReopenStoredNewHandles) {
     StartReaderWorkers();
     TrackWorkers();
     HANDLE newRead = Duplicate(g_hReadThread);
+    MCRSimJournalClear();
 
     // Old and new swipe workers wait on the same auto-reset event: each setting
     // wakes one of them, and neither leaves.

@@ -172,6 +172,13 @@ void TrackWorkers() {
     TrackThread(g_hApoThread);
 }
 
+size_t RunningTrackedWorkers() {
+    size_t running = 0;
+    for (const auto &worker : g_trackedWorkers)
+        if (WaitForSingleObject(worker.second, 0) == WAIT_TIMEOUT) ++running;
+    return running;
+}
+
 void StopWorkers() {
     TrackWorkers();
     HANDLE read = g_hReadThread, apo = g_hApoThread;
@@ -181,7 +188,9 @@ void StopWorkers() {
     if (apo) CloseHandle(apo);
     g_hCardDlg = nullptr;  // woken workers write nowhere
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    // Each setting of an event wakes one waiting worker, so many old workers take a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5) +
+                          std::chrono::milliseconds(20) * g_trackedWorkers.size();
     while (!g_trackedWorkers.empty() && std::chrono::steady_clock::now() < deadline) {
         for (const wchar_t *name : {MCR_READING_EVENT_NAME, MCR_APO_EVENT_NAME}) {
             if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name)) {
@@ -190,7 +199,10 @@ void StopWorkers() {
             }
         }
         std::vector<HANDLE> threads;
-        for (const auto &worker : g_trackedWorkers) threads.push_back(worker.second);
+        for (const auto &worker : g_trackedWorkers) {
+            if (threads.size() == MAXIMUM_WAIT_OBJECTS - 2) break;  // room for the journal event
+            threads.push_back(worker.second);
+        }
         PumpUntil([] { return false; }, 20, threads);
         for (auto it = g_trackedWorkers.begin(); it != g_trackedWorkers.end();) {
             if (WaitForSingleObject(it->second, 0) == WAIT_OBJECT_0) {

@@ -62,5 +62,7 @@ MCRSimCard MakeCard(const std::string &iso1, DWORD iso1Status, const std::string
 void StopWorkers();
 // Remembers the current worker threads so StopWorkers can wait for them.
 void TrackWorkers();
+// How many of the remembered worker threads are still running.
+size_t RunningTrackedWorkers();
 
 }  // namespace testing_support
