@@ -15,6 +15,8 @@
 // Space left and right of a drop-down's title, and around the close button's glyph.
 #define CMDBAR_TITLE_PAD 6
 #define CMDBAR_CLOSE_INSET 3
+// Pen width of the close button's cross.
+#define CMDBAR_CROSS_WIDTH 2
 
 // Window extra bytes, one LONG_PTR each.
 #define CB_MENU     (0 * sizeof(LONG_PTR))   // the menu bar shown, 0 before InsertMenubar
@@ -141,6 +143,27 @@ static void OpenDropDown(HWND hwndCB, int iPart)
         PostMessageW(hwndParent, WM_COMMAND, MAKEWPARAM(uCmd, 0), 0);
 }
 
+// A push button with a cross, drawn with lines so that it needs no symbol font.
+static void DrawCloseButton(HDC hdc, const RECT *prcButton, BOOL fPressed)
+{
+    RECT rc = *prcButton;
+    InflateRect(&rc, -CMDBAR_CLOSE_INSET, -CMDBAR_CLOSE_INSET);
+    DrawFrameControl(hdc, &rc, DFC_BUTTON, DFCS_BUTTONPUSH | (fPressed ? DFCS_PUSHED : 0));
+
+    int nShift = fPressed ? 1 : 0;
+    int nInset = (rc.right - rc.left) / 4 + 1;
+    InflateRect(&rc, -nInset, -nInset);
+    OffsetRect(&rc, nShift, nShift);
+    HPEN hPen = CreatePen(PS_SOLID, CMDBAR_CROSS_WIDTH, GetSysColor(COLOR_BTNTEXT));
+    HGDIOBJ hOld = SelectObject(hdc, hPen);
+    MoveToEx(hdc, rc.left, rc.top, NULL);
+    LineTo(hdc, rc.right, rc.bottom);
+    MoveToEx(hdc, rc.left, rc.bottom, NULL);
+    LineTo(hdc, rc.right, rc.top);
+    SelectObject(hdc, hOld);
+    DeleteObject(hPen);
+}
+
 static void OnPaint(HWND hwndCB)
 {
     PAINTSTRUCT ps;
@@ -169,11 +192,7 @@ static void OnPaint(HWND hwndCB)
     SelectObject(hdc, hOld);
 
     if (GetCloseRect(hwndCB, &rc))
-    {
-        InflateRect(&rc, -CMDBAR_CLOSE_INSET, -CMDBAR_CLOSE_INSET);
-        DrawFrameControl(hdc, &rc, DFC_CAPTION,
-                         DFCS_CAPTIONCLOSE | (iPressed == PART_CLOSE ? DFCS_PUSHED : 0));
-    }
+        DrawCloseButton(hdc, &rc, iPressed == PART_CLOSE);
     EndPaint(hwndCB, &ps);
 }
 
