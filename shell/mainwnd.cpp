@@ -64,6 +64,7 @@ BOOL CreateMainWindow(HINSTANCE hInstance, int nCmdShow)
 static void RunModalDialog(HWND hWndOwner, int nTemplateId, DLGPROC pfnDlgProc)
 {
     HRSRC hRes = FindResourceW(g_hInst, MAKEINTRESOURCEW(nTemplateId), RT_DIALOG);
+    // A loaded resource's handle is its address, on the device and on the desktop.
     HGLOBAL hTemplate = LoadResource(g_hInst, hRes);
     DialogBoxIndirectParamW(g_hInst, (LPCDLGTEMPLATEW)hTemplate, hWndOwner, pfnDlgProc, 0);
 }
