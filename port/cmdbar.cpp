@@ -212,6 +212,13 @@ static void OnButtonDown(HWND hwndCB, int x, int y)
     }
 }
 
+// While the close button is held, it looks pressed only with the pointer over it.
+static void OnMouseMove(HWND hwndCB, int x, int y)
+{
+    if (GetCapture() == hwndCB)
+        SetPressedPart(hwndCB, HitTest(hwndCB, x, y) == PART_CLOSE ? PART_CLOSE : PART_NONE);
+}
+
 static void OnButtonUp(HWND hwndCB, int x, int y)
 {
     if (GetCapture() != hwndCB)
@@ -253,9 +260,7 @@ static LRESULT CALLBACK CommandBarWndProc(HWND hwndCB, UINT message, WPARAM wPar
         return 0;
 
     case WM_MOUSEMOVE:
-        if (GetCapture() == hwndCB)
-            SetPressedPart(hwndCB, HitTest(hwndCB, (short)LOWORD(lParam), (short)HIWORD(lParam)) == PART_CLOSE
-                                       ? PART_CLOSE : PART_NONE);
+        OnMouseMove(hwndCB, (short)LOWORD(lParam), (short)HIWORD(lParam));
         return 0;
 
     case WM_LBUTTONUP:
