@@ -1,0 +1,275 @@
+// mcrsim-panel.exe: a small window a person uses as the card reader of a running
+// Stripewell: the deck's cards with a Swipe button and a damage choice, Power off, a
+// keyboard-wedge input line, and a status line with the reader's state (polled) and
+// the result of the last action.
+//   mcrsim-panel [--deck FILE] [--pid N]
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../core/damage_kinds.h"
+#include "../core/deck.h"
+#include "../core/wedge.h"
+#include "../tool/control.h"
+#include "panel_ids.h"
+
+namespace {
+
+using namespace mcrsim_control;
+
+constexpr UINT_PTR kPollTimer = 1;
+constexpr UINT kPollMs = 500;
+
+struct Panel {
+    std::vector<mcrsim::Card> deck;
+    std::string deckText;                     // what IDC_PANEL_DECK shows
+    std::optional<DWORD> pid;                 // --pid, else the running Stripewell
+    std::unique_ptr<Connection> connection;  // to the Stripewell last found
+};
+
+Panel g_panel;
+
+void SetText(HWND dlg, int id, const std::string &text) {
+    const std::wstring wide = Wide(text);
+    wchar_t current[1024] = L"";
+    GetDlgItemTextW(dlg, id, current, 1024);
+    if (wide != current) SetDlgItemTextW(dlg, id, wide.c_str());
+}
+
+// The connection to drive now: kept while it answers and the same Stripewell runs.
+Connection &Connect() {
+    Panel &p = g_panel;
+    const DWORD wanted = p.pid ? *p.pid : mcrsim_remote::FindStripewell();
+    if (!p.connection || !p.connection->connected() || p.connection->pid() != wanted)
+        p.connection = std::make_unique<Connection>(p.pid);
+    return *p.connection;
+}
+
+void ShowOutcome(HWND dlg, const Outcome &outcome) {
+    SetText(dlg, IDC_PANEL_RESULT, outcome.message);
+    if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(g_panel.connection->pid(), *outcome.state));
+    if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
+}
+
+void Poll(HWND dlg) {
+    Connection &connection = Connect();
+    const Outcome outcome = connection.State();
+    SetText(dlg, IDC_PANEL_STATE, outcome.message);
+    if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
+}
+
+void SwipeCard(HWND dlg) {
+    const LRESULT index = SendDlgItemMessageW(dlg, IDC_PANEL_CARDS, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR || static_cast<size_t>(index) >= g_panel.deck.size()) {
+        SetText(dlg, IDC_PANEL_RESULT, "Choose a card in the list first.");
+        return;
+    }
+    mcrsim::Card card = g_panel.deck[static_cast<size_t>(index)];
+    std::string what = "'" + card.name + "'";
+    const LRESULT kind = SendDlgItemMessageW(dlg, IDC_PANEL_DAMAGE, CB_GETCURSEL, 0, 0);
+    const LRESULT trackIndex = SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_GETCURSEL, 0, 0);
+    if (kind > 0 && static_cast<size_t>(kind) < std::size(mcrsim::kDamageKinds)) {
+        const mcrsim::DamageKindInfo &info = mcrsim::kDamageKinds[kind];
+        std::optional<mcrsim::Track> track;
+        if (trackIndex >= 1 && trackIndex <= mcrsim::kTrackCount) track = mcrsim::kTracks[trackIndex - 1];
+        const std::string trackName = track ? mcrsim::FormatOf(*track).name : "every track";
+        if (mcrsim::AddDamage(&card, info.kind, track) == 0) {
+            SetText(dlg, IDC_PANEL_RESULT,
+                    "Card " + what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
+                        " to damage (a blank stripe cannot be damaged); nothing swiped.");
+            return;
+        }
+        what += " with " + std::string(info.name) + " on " + trackName;
+    }
+    ShowOutcome(dlg, Connect().Swipe(mcrsim::ReadCard(card), what));
+}
+
+void SwipeWedge(HWND dlg) {
+    const int length = GetWindowTextLengthW(GetDlgItem(dlg, IDC_PANEL_WEDGE));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetDlgItemTextW(dlg, IDC_PANEL_WEDGE, text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
+    const mcrsim::WedgeParse parse = mcrsim::ParseWedge(Utf8(text));
+    if (!parse.ok) {
+        SetText(dlg, IDC_PANEL_RESULT, "Wedge text not swiped: " + parse.error.ToString() + ".");
+        return;
+    }
+    const Outcome outcome = Connect().Swipe(mcrsim::ReadCard(parse.card), "the wedge text");
+    ShowOutcome(dlg, outcome);
+    // Ready for the next swipe; text that did not reach the reader stays to try again.
+    if (outcome.code == kExitOk) SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
+}
+
+// The wedge line takes Enter itself: a wedge reader ends every swipe with it.
+LRESULT CALLBACK WedgeEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+    case WM_GETDLGCODE:
+        if (wParam == VK_RETURN) return DLGC_WANTALLKEYS | DefSubclassProc(edit, msg, wParam, lParam);
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            SendMessageW(GetParent(edit), WM_COMMAND, MAKEWPARAM(IDC_PANEL_WEDGE_GO, BN_CLICKED), 0);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == L'\r' || wParam == L'\n') return 0;
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(edit, WedgeEditProc, 0);
+        break;
+    }
+    return DefSubclassProc(edit, msg, wParam, lParam);
+}
+
+void Fill(HWND dlg) {
+    SetText(dlg, IDC_PANEL_DECK, g_panel.deckText);
+    for (const mcrsim::Card &card : g_panel.deck) {
+        const std::wstring item = Wide(card.title.empty() ? card.name : card.name + "  -  " + card.title);
+        SendDlgItemMessageW(dlg, IDC_PANEL_CARDS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    }
+    if (!g_panel.deck.empty()) SendDlgItemMessageW(dlg, IDC_PANEL_CARDS, LB_SETCURSEL, 0, 0);
+    for (const mcrsim::DamageKindInfo &info : mcrsim::kDamageKinds)
+        SendDlgItemMessageW(dlg, IDC_PANEL_DAMAGE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(info.label).c_str()));
+    SendDlgItemMessageW(dlg, IDC_PANEL_DAMAGE, CB_SETCURSEL, 0, 0);
+    for (const wchar_t *track : {L"all tracks", L"ISO1", L"ISO2", L"JIS2"})
+        SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(track));
+    SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageW(dlg, IDC_PANEL_WEDGE, EM_SETLIMITTEXT, mcrsim::kMaxWedgeLine, 0);
+    SetWindowSubclass(GetDlgItem(dlg, IDC_PANEL_WEDGE), WedgeEditProc, 0, 0);
+}
+
+INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        Fill(dlg);
+        Poll(dlg);
+        SetTimer(dlg, kPollTimer, kPollMs, nullptr);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kPollTimer) Poll(dlg);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_PANEL_SWIPE: SwipeCard(dlg); return TRUE;
+        case IDC_PANEL_POWER_OFF: ShowOutcome(dlg, Connect().PowerOff()); return TRUE;
+        case IDC_PANEL_WEDGE_GO: SwipeWedge(dlg); return TRUE;
+        case IDC_PANEL_CARDS:
+            if (HIWORD(wParam) == LBN_DBLCLK) SwipeCard(dlg);
+            return TRUE;
+        case IDOK:  // Enter outside the wedge line swipes the chosen card
+            if (GetFocus() == GetDlgItem(dlg, IDC_PANEL_CARDS)) SwipeCard(dlg);
+            return TRUE;
+        case IDCANCEL: DestroyWindow(dlg); return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        DestroyWindow(dlg);
+        return TRUE;
+    case WM_DESTROY:
+        KillTimer(dlg, kPollTimer);
+        PostQuitMessage(0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void WriteStderr(const std::string &text) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return;
+    const std::string line = text + "\r\n";
+    DWORD written = 0;
+    WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+constexpr const char *kUsage = "usage: mcrsim-panel [--deck FILE] [--pid N]";
+
+// Reads the command line into g_panel; false (after saying why) on a usage error.
+bool ParseCommandLine() {
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::optional<std::string> deckFile;
+    std::string wrong;
+    for (int i = 1; i < argc && wrong.empty(); ++i) {
+        const std::string arg = Utf8(argv[i]);
+        if ((arg == "--deck" || arg == "--pid") && i + 1 >= argc) {
+            wrong = arg + " needs a value";
+        } else if (arg == "--deck") {
+            deckFile = Utf8(argv[++i]);
+        } else if (arg == "--pid") {
+            const std::string value = Utf8(argv[++i]);
+            char *end = nullptr;
+            const unsigned long pid = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || pid == 0)
+                wrong = "--pid needs a process id (a number above 0), not '" + value + "'";
+            else
+                g_panel.pid = static_cast<DWORD>(pid);
+        } else {
+            wrong = "unknown argument '" + arg + "'";
+        }
+    }
+    LocalFree(argv);
+    if (!wrong.empty()) {
+        WriteStderr("mcrsim-panel: " + wrong);
+        WriteStderr(kUsage);
+        return false;
+    }
+    if (!deckFile) {
+        g_panel.deck = mcrsim::DefaultDeck();
+        g_panel.deckText = "Built-in deck: " + std::to_string(g_panel.deck.size()) + " cards";
+        return true;
+    }
+    const mcrsim::DeckLoad load = mcrsim::LoadDeckFile(*deckFile);
+    if (load.ok) {
+        g_panel.deck = load.cards;
+        g_panel.deckText = "Deck " + *deckFile + ": " + std::to_string(g_panel.deck.size()) + " cards";
+    } else {
+        // The panel still opens, with no cards, so that the person sees why.
+        g_panel.deckText = "Deck not loaded: " + load.error.ToString();
+        WriteStderr(g_panel.deckText);
+    }
+    return true;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+    if (!ParseCommandLine()) return kExitUsage;
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof(cls);
+    cls.lpfnWndProc = DefDlgProcW;
+    cls.cbWndExtra = DLGWINDOWEXTRA;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.lpszClassName = MCRSIM_PANEL_CLASS;
+    if (!RegisterClassExW(&cls)) return 1;
+
+    HWND dlg = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PANEL), nullptr, PanelProc, 0);
+    if (dlg == nullptr) {
+        WriteStderr("mcrsim-panel: cannot create the panel window");
+        return 1;
+    }
+    ShowWindow(dlg, show);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(dlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,155 @@
+#include "control.h"
+
+#include <cstdio>
+
+#include "../simcard.h"
+
+namespace mcrsim_control {
+
+using mcrsim::CardRead;
+using mcrsim::TrackRead;
+
+std::string Utf8(const std::wstring &text) {
+    if (text.empty()) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string &text) {
+    if (text.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string NoStripewellMessage() {
+    return "No Stripewell is running: start Stripewell.exe (beside the simulated MCRLIB.dll) first, "
+           "then open its card test dialog.";
+}
+
+std::string NotReadyReason(const MCRSimState &state) {
+    if (!state.fOpen)
+        return "Stripewell's card reader is closed: open the card test dialog "
+               "(menu File, Stripewell Program) first.";
+    if (!state.fNotify)
+        return "Stripewell's card reader does not notify the program of swipes (event notification is off): "
+               "close and reopen the card test dialog.";
+    if (!state.fPowered)
+        return "Stripewell's card reader is powered off: move the mouse over the card test dialog "
+               "(or switch its APO box off) to resume it.";
+    return std::string();
+}
+
+std::string TrackResultText(const TrackRead &track) {
+    if (track.status == mcrsim::kTrackGood)
+        return "good (" + std::to_string(track.length) + (track.length == 1 ? " character)" : " characters)");
+    char code[32];
+    std::snprintf(code, sizeof code, "Error:%x", static_cast<unsigned>(track.status));
+    return std::string(code) + " (" + mcrsim::TrackStatusName(track.status) + ")";
+}
+
+std::string ReadSummary(const CardRead &read) {
+    std::string text;
+    for (mcrsim::Track t : mcrsim::kTracks) {
+        if (!text.empty()) text += ", ";
+        text += std::string(mcrsim::FormatOf(t).name) + " " + TrackResultText(read[t]);
+    }
+    return text;
+}
+
+namespace {
+
+std::string ApoText(int timeout) { return timeout > 0 ? std::to_string(timeout) + " s" : std::string("off"); }
+
+std::string Count(DWORD n, const char *one, const char *many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+}  // namespace
+
+std::vector<std::string> StateLines(DWORD pid, const MCRSimState &state) {
+    std::vector<std::string> lines = {
+        "Stripewell: process " + std::to_string(pid),
+        std::string("reader: ") + (state.fOpen ? "open" : "closed"),
+        std::string("powered: ") + (state.fPowered ? "yes" : "no (powered off)"),
+        std::string("notification: ") + (state.fNotify ? "on" : "off"),
+        "auto power-off: " + ApoText(state.nApoTimeout),
+        std::string("card waiting: ") + (state.fCardWaiting ? "yes" : "no"),
+        "swipes: " + std::to_string(state.dwSwipes),
+        "reads: " + std::to_string(state.dwReads),
+        "power-offs: " + std::to_string(state.dwPowerOffs),
+    };
+    const std::string reason = NotReadyReason(state);
+    lines.push_back(reason.empty() ? "ready for cards" : "not ready: " + reason);
+    return lines;
+}
+
+std::string StateSummary(DWORD pid, const MCRSimState &state) {
+    std::string text = "Stripewell (process " + std::to_string(pid) + "): reader " + (state.fOpen ? "open" : "closed") +
+                       (state.fPowered ? ", powered" : ", powered off") +
+                       (state.fNotify ? ", notifying" : ", not notifying") + "; auto power-off " +
+                       ApoText(state.nApoTimeout) + "; " + Count(state.dwSwipes, "swipe", "swipes") + ", " +
+                       Count(state.dwReads, "read", "reads");
+    const std::string reason = NotReadyReason(state);
+    return text + (reason.empty() ? std::string(". Ready for cards.") : ". " + reason);
+}
+
+Connection::Connection(std::optional<DWORD> pid) {
+    pid_ = pid ? *pid : mcrsim_remote::FindStripewell();
+    if (pid_ == 0) {
+        failure_ = {kExitNoStripewell, NoStripewellMessage(), std::nullopt};
+        return;
+    }
+    client_ = std::make_unique<mcrsim_remote::Client>(pid_);
+    if (!client_->connected()) {
+        std::string why = Utf8(client_->error());
+        if (pid) why += " (is --pid the process id of a running Stripewell?)";
+        failure_ = {kExitNoStripewell, "Cannot reach the card reader: " + why + ".", std::nullopt};
+    }
+}
+
+Outcome Connection::Lost() {
+    const std::string why = client_ ? Utf8(client_->error()) : std::string();
+    return {kExitNoStripewell, "Stripewell's card reader did not answer: " + why + ".", std::nullopt};
+}
+
+Outcome Connection::State() {
+    if (!connected()) return failure_;
+    const auto reply = client_->State();
+    if (!reply) return Lost();
+    return {kExitOk, StateSummary(pid_, reply->state), reply->state};
+}
+
+Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
+    if (!connected()) return failure_;
+    const auto reply = client_->Swipe(mcrsim::ToSimCard(read));
+    if (!reply) return Lost();
+    if (reply->result == 1)
+        return {kExitOk, "Swiped " + what + ": " + ReadSummary(read) + ".", reply->state};
+    std::string reason = NotReadyReason(reply->state);
+    if (reason.empty())
+        reason = "the reader lost the card: Stripewell is not waiting for one (its reading event does not exist).";
+    return {kExitNotReady, "Not swiped: " + reason, reply->state};
+}
+
+Outcome Connection::PowerOff() {
+    if (!connected()) return failure_;
+    const auto before = client_->State();
+    if (!before) return Lost();
+    if (!before->state.fOpen || !before->state.fNotify)
+        return {kExitNotReady, "Not powered off: " + NotReadyReason(before->state), before->state};
+    if (!before->state.fPowered)
+        return {kExitNotReady,
+                "The reader is already powered off: move the mouse over the card test dialog (or switch its APO box "
+                "off) to resume it.",
+                before->state};
+    const auto reply = client_->PowerOff();
+    if (!reply) return Lost();
+    if (reply->result != 1)
+        return {kExitNotReady, "The reader powered off, but Stripewell was not told (its power-off event does not exist).",
+                reply->state};
+    return {kExitOk, "Powered the reader off: Stripewell was told and shows APO in the card test dialog.", reply->state};
+}
+
+}  // namespace mcrsim_control

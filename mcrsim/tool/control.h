@@ -1,0 +1,85 @@
+// What the control tool (mcrsim.exe) and the panel (mcrsim-panel.exe) share: finding
+// the running Stripewell, swiping a card or a keyboard-wedge line into its reader,
+// powering the reader off, and the words both use to say what happened.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../core/deck.h"
+#include "../mcrsim.h"
+#include "../remote_client.h"
+
+namespace mcrsim_control {
+
+// The control tool's exit codes; the panel shows the same outcomes as text.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitInput = 1,         // a bad deck, an unknown card, an unparseable wedge line
+    kExitUsage = 2,         // the command line itself is wrong
+    kExitNoStripewell = 3,  // no Stripewell to drive, or it stopped answering
+    kExitNotReady = 4,      // Stripewell runs, but its reader cannot take a card now
+};
+
+struct Outcome {
+    int code = kExitOk;
+    std::string message;               // one line for a person
+    std::optional<MCRSimState> state;  // the reader's state when it answered
+};
+
+// "No Stripewell is running ..." with what to do about it.
+std::string NoStripewellMessage();
+
+// Why the reader cannot take a card in this state (closed, not notifying, powered
+// off), with what to do about it; empty when it can.
+std::string NotReadyReason(const MCRSimState &state);
+
+// "good (58 characters)" or "Error:12 (parity)": a track as the card test dialog
+// shows its status, with the error's name.
+std::string TrackResultText(const mcrsim::TrackRead &track);
+// "iso1 good (58 characters), iso2 Error:12 (parity), jis2 Error:10 (no-data)".
+// Holds no card data.
+std::string ReadSummary(const mcrsim::CardRead &read);
+
+// The reader's state, one item a line ("reader: open", ...), as `mcrsim status`
+// prints it; the last line says whether it takes cards.
+std::vector<std::string> StateLines(DWORD pid, const MCRSimState &state);
+// The same on one line, for the panel's status line.
+std::string StateSummary(DWORD pid, const MCRSimState &state);
+
+// A connection to the reader of one running Stripewell.
+class Connection {
+public:
+    // pid: drive this process; none: find the running Stripewell by its window.
+    // On failure connected() is false and failure() says why (kExitNoStripewell).
+    explicit Connection(std::optional<DWORD> pid);
+
+    bool connected() const { return client_ && client_->connected(); }
+    DWORD pid() const { return pid_; }
+    const Outcome &failure() const { return failure_; }
+
+    // The reader's state (kExitOk), or why it could not be had.
+    Outcome State();
+    // Swipes what the reader read for a card. what names the card in the message
+    // ("'full'", "the wedge line").
+    Outcome Swipe(const mcrsim::CardRead &read, const std::string &what);
+    // Powers the reader off as its automatic power-off would.
+    Outcome PowerOff();
+
+private:
+    Outcome Lost();
+
+    DWORD pid_ = 0;
+    std::unique_ptr<mcrsim_remote::Client> client_;
+    Outcome failure_;
+};
+
+// UTF-16 to UTF-8 and back.
+std::string Utf8(const std::wstring &text);
+std::wstring Wide(const std::string &text);
+
+}  // namespace mcrsim_control

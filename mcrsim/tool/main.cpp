@@ -1,0 +1,72 @@
+// mcrsim.exe: the control tool of the simulated card reader (see docs/simulator.md).
+// A console program; it writes UTF-8 lines with WriteFile to its standard handles
+// (so the text arrives as it is, whatever the console's code page) and reads wedge
+// lines as bytes from standard input.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "control.h"
+#include "tool.h"
+
+namespace {
+
+class StdIo : public mcrsim_tool::Io {
+public:
+    StdIo()
+        : in_(GetStdHandle(STD_INPUT_HANDLE)),
+          out_(GetStdHandle(STD_OUTPUT_HANDLE)),
+          err_(GetStdHandle(STD_ERROR_HANDLE)) {}
+
+    void Out(const std::string &line) override { Write(out_, line); }
+    void Err(const std::string &line) override { Write(err_, line); }
+
+    bool ReadLine(std::string *line) override {
+        for (;;) {
+            const size_t newline = pending_.find('\n');
+            if (newline != std::string::npos) {
+                *line = pending_.substr(0, newline);
+                pending_.erase(0, newline + 1);
+                if (!line->empty() && line->back() == '\r') line->pop_back();
+                return true;
+            }
+            if (ended_) {
+                if (pending_.empty()) return false;
+                *line = pending_;
+                pending_.clear();
+                return true;
+            }
+            char buffer[4096];
+            DWORD got = 0;
+            if (in_ == nullptr || in_ == INVALID_HANDLE_VALUE || !ReadFile(in_, buffer, sizeof buffer, &got, nullptr) ||
+                got == 0)
+                ended_ = true;
+            else
+                pending_.append(buffer, got);
+        }
+    }
+
+    bool Interactive() const override { return GetFileType(in_) == FILE_TYPE_CHAR; }
+
+private:
+    static void Write(HANDLE handle, const std::string &line) {
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+        const std::string text = line + "\r\n";
+        DWORD written = 0;
+        WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+
+    HANDLE in_, out_, err_;
+    std::string pending_;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(mcrsim_control::Utf8(argv[i]));
+    StdIo io;
+    return mcrsim_tool::Run(args, io);
+}

@@ -1,0 +1,321 @@
+#include "tool.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "../core/damage_kinds.h"
+#include "../core/deck.h"
+#include "../core/wedge.h"
+#include "control.h"
+
+namespace mcrsim_tool {
+
+using namespace mcrsim_control;
+
+namespace {
+
+struct Options {
+    std::string command;
+    std::vector<std::string> positional;
+    std::optional<std::string> deck;
+    std::optional<DWORD> pid;
+    std::optional<std::string> damage;
+    std::optional<std::string> track;
+    bool help = false;
+};
+
+// A usage error: what is wrong, then the usage text.
+int UsageError(Io &io, const std::string &what) {
+    io.Err("mcrsim: " + what);
+    for (const std::string &line : Usage()) io.Err(line);
+    return kExitUsage;
+}
+
+bool ParsePid(const std::string &text, DWORD *pid) {
+    if (text.empty() || text.size() > 10) return false;
+    unsigned long long value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + static_cast<unsigned>(ch - '0');
+    }
+    if (value == 0 || value > 0xFFFFFFFFull) return false;
+    *pid = static_cast<DWORD>(value);
+    return true;
+}
+
+// Parses the options after the command. Returns an empty string, or what is wrong.
+std::string ParseOptions(const std::vector<std::string> &args, Options *options) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options->help = true;
+            continue;
+        }
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (!arg.empty() && arg[0] == '-' && arg.size() > 1) return "unknown option '" + arg + "'";
+            options->positional.push_back(arg);
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        const size_t equals = arg.find('=');
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg = arg.substr(0, equals);
+            hasValue = true;
+        }
+        if (arg != "--pid" && arg != "--deck" && arg != "--damage" && arg != "--track")
+            return "unknown option '" + arg + "'";
+        if (!hasValue) {
+            if (i + 1 >= args.size()) return arg + " needs a value";
+            value = args[++i];
+        }
+        if (value.empty()) return arg + " needs a value";
+        if (arg == "--pid") {
+            if (options->pid) return "--pid is given twice";
+            DWORD pid = 0;
+            if (!ParsePid(value, &pid)) return "--pid needs a process id (a number above 0), not '" + value + "'";
+            options->pid = pid;
+            continue;
+        }
+        std::optional<std::string> *slot = arg == "--deck"     ? &options->deck
+                                           : arg == "--damage" ? &options->damage
+                                                               : &options->track;
+        if (*slot) return arg + " is given twice";
+        *slot = value;
+    }
+    return std::string();
+}
+
+// The options each command takes: deck, pid, damage (with track), and how many names.
+struct CommandInfo {
+    const char *name;
+    bool deck, pid, damage;
+    size_t positional;
+};
+
+const CommandInfo kCommands[] = {
+    {"list", true, false, false, 0},  {"swipe", true, true, true, 1}, {"apo", false, true, false, 0},
+    {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"help", false, false, false, 0},
+};
+
+const CommandInfo *FindCommand(const std::string &name) {
+    for (const CommandInfo &info : kCommands)
+        if (name == info.name) return &info;
+    return nullptr;
+}
+
+std::string CheckOptions(const CommandInfo &info, const Options &options) {
+    const std::string command = info.name;
+    if (options.deck && !info.deck) return "'" + command + "' takes no --deck";
+    if (options.pid && !info.pid) return "'" + command + "' takes no --pid";
+    if ((options.damage || options.track) && !info.damage) return "'" + command + "' takes no --damage or --track";
+    if (options.track && !options.damage) return "--track goes with --damage";
+    if (options.positional.size() > info.positional)
+        return "'" + command + "' does not take '" + options.positional[info.positional] + "'";
+    if (options.positional.size() < info.positional) return "'swipe' needs the name of a card (mcrsim list shows them)";
+    return std::string();
+}
+
+// The card data as a deck file writes it: in double quotes, with \", \\ and \xHH.
+std::string QuotedData(const mcrsim::TrackRead &track) {
+    std::string text = "\"";
+    for (size_t i = 0; i < track.length; ++i) {
+        const unsigned char byte = track.bytes[i];
+        if (byte == '"' || byte == '\\') {
+            text += '\\';
+            text += static_cast<char>(byte);
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            text += escape;
+        } else {
+            text += static_cast<char>(byte);
+        }
+    }
+    return text + "\"";
+}
+
+struct LoadedDeck {
+    std::vector<mcrsim::Card> cards;
+    std::string name;   // "the built-in deck", "deck FILE"
+    std::string title;  // "Built-in deck", "Deck FILE"
+};
+
+bool LoadDeck(const Options &options, Io &io, LoadedDeck *deck) {
+    if (!options.deck) {
+        deck->cards = mcrsim::DefaultDeck();
+        deck->name = "the built-in deck";
+        deck->title = "Built-in deck";
+        return true;
+    }
+    const mcrsim::DeckLoad load = mcrsim::LoadDeckFile(*options.deck);
+    if (!load.ok) {
+        io.Err(load.error.ToString());
+        io.Err("mcrsim: the deck was not loaded; nothing was swiped.");
+        return false;
+    }
+    deck->cards = load.cards;
+    deck->name = "deck " + *options.deck;
+    deck->title = "Deck " + *options.deck;
+    return true;
+}
+
+int List(const Options &options, Io &io) {
+    LoadedDeck deck;
+    if (!LoadDeck(options, io, &deck)) return kExitInput;
+    io.Out(deck.title + ": " +
+           std::to_string(deck.cards.size()) + (deck.cards.size() == 1 ? " card" : " cards"));
+    for (const mcrsim::Card &card : deck.cards) {
+        io.Out(card.title.empty() ? card.name : card.name + "  " + card.title);
+        const mcrsim::CardRead read = mcrsim::ReadCard(card);
+        for (mcrsim::Track t : mcrsim::kTracks) {
+            const mcrsim::TrackRead &track = read[t];
+            std::string line = "  " + std::string(mcrsim::FormatOf(t).name) + "  ";
+            if (track.status == mcrsim::kTrackGood)
+                line += "good  " + QuotedData(track);
+            else
+                line += TrackResultText(track);
+            io.Out(line);
+        }
+    }
+    return kExitOk;
+}
+
+int Swipe(const Options &options, Io &io) {
+    LoadedDeck deck;
+    if (!LoadDeck(options, io, &deck)) return kExitInput;
+    const std::string &name = options.positional[0];
+    const mcrsim::Card *found = mcrsim::FindCard(deck.cards, name);
+    if (found == nullptr) {
+        io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); nothing was swiped.");
+        return kExitInput;
+    }
+    mcrsim::Card card = *found;
+    std::string what = "'" + card.name + "'";
+    if (options.damage) {
+        const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*options.damage);
+        if (kind == nullptr) {
+            std::string names;
+            for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
+            return UsageError(io, "unknown damage '" + *options.damage + "' (expected " + names + ")");
+        }
+        std::optional<mcrsim::Track> track;
+        const std::string trackName = options.track ? *options.track : "all";
+        if (trackName != "all") {
+            const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
+            if (format == nullptr)
+                return UsageError(io, "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)");
+            track = format->track;
+        }
+        if (kind->kind != mcrsim::DamageKind::None) {
+            if (mcrsim::AddDamage(&card, kind->kind, track) == 0) {
+                io.Err("mcrsim: card " + what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
+                       " to damage (a blank stripe cannot be damaged); nothing was swiped.");
+                return kExitInput;
+            }
+            what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
+        }
+    }
+    Connection connection(options.pid);
+    const Outcome outcome = connection.Swipe(mcrsim::ReadCard(card), what);
+    (outcome.code == kExitOk ? io.Out(outcome.message) : io.Err(outcome.message));
+    return outcome.code;
+}
+
+int PowerOff(const Options &options, Io &io) {
+    Connection connection(options.pid);
+    const Outcome outcome = connection.PowerOff();
+    (outcome.code == kExitOk ? io.Out(outcome.message) : io.Err(outcome.message));
+    return outcome.code;
+}
+
+int Status(const Options &options, Io &io) {
+    Connection connection(options.pid);
+    const Outcome outcome = connection.State();
+    if (!outcome.state) {
+        io.Err(outcome.message);
+        return outcome.code;
+    }
+    for (const std::string &line : StateLines(connection.pid(), *outcome.state)) io.Out(line);
+    return NotReadyReason(*outcome.state).empty() ? kExitOk : kExitNotReady;
+}
+
+int Wedge(const Options &options, Io &io) {
+    Connection connection(options.pid);
+    if (!connection.connected()) {
+        io.Err(connection.failure().message);
+        return connection.failure().code;
+    }
+    if (io.Interactive())
+        io.Err("Swipe cards through the keyboard-wedge reader, or type a line like %B4111...?;4111...? and Enter. "
+               "End with Ctrl+D (Ctrl+Z, Enter on Windows).");
+    int result = kExitOk;
+    std::string line;
+    for (int number = 1; io.ReadLine(&line); ++number) {
+        const std::string where = "line " + std::to_string(number) + ": ";
+        if (line.find_first_not_of(" \t\r\n") == std::string::npos) continue;
+        const mcrsim::WedgeParse parse = mcrsim::ParseWedge(line);
+        if (!parse.ok) {
+            io.Err(where + parse.error.ToString() + "; nothing swiped.");
+            if (result == kExitOk) result = kExitInput;
+            continue;
+        }
+        const Outcome outcome = connection.Swipe(mcrsim::ReadCard(parse.card), "the wedge line");
+        if (outcome.code == kExitOk) {
+            io.Out(where + outcome.message);
+            continue;
+        }
+        io.Err(where + outcome.message);
+        if (outcome.code == kExitNoStripewell) return outcome.code;
+        result = kExitNotReady;
+    }
+    return result;
+}
+
+}  // namespace
+
+std::vector<std::string> Usage() {
+    return {
+        "usage: mcrsim COMMAND [OPTIONS]",
+        "Drives the simulated card reader inside a running Stripewell (run it beside Stripewell.exe).",
+        "  mcrsim list [--deck FILE]        the deck's cards and what each track reads as",
+        "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--pid N]",
+        "                                   swipes a card of the deck",
+        "  mcrsim apo [--pid N]             powers the reader off, as its automatic power-off does",
+        "  mcrsim status [--pid N]          the reader's state",
+        "  mcrsim wedge [--pid N]           swipes each keyboard-wedge line read from standard input",
+        "  mcrsim help                      this text",
+        "Options:",
+        "  --deck FILE     a deck file (docs/cards.md) instead of the built-in deck",
+        "  --pid N         the Stripewell process to drive (default: the one running)",
+        "  --damage KIND   flip, lose-start, lose-end, truncate or reversed, added as the card is swiped",
+        "  --track TRACK   the track --damage hits: iso1, iso2, jis2 or all (the default)",
+        "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line); 2 usage;",
+        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying).",
+    };
+}
+
+int Run(const std::vector<std::string> &args, Io &io) {
+    if (args.empty()) return UsageError(io, "a command is needed");
+    const CommandInfo *info = FindCommand(args[0]);
+    const bool helpWord = args[0] == "--help" || args[0] == "-h";
+    if (info == nullptr && !helpWord) return UsageError(io, "unknown command '" + args[0] + "'");
+    Options options;
+    options.command = args[0];
+    const std::string wrong = ParseOptions(args, &options);
+    if (!wrong.empty()) return UsageError(io, wrong);
+    if (helpWord || options.help || options.command == "help") {
+        for (const std::string &line : Usage()) io.Out(line);
+        return kExitOk;
+    }
+    const std::string bad = CheckOptions(*info, options);
+    if (!bad.empty()) return UsageError(io, bad);
+    if (options.command == "list") return List(options, io);
+    if (options.command == "swipe") return Swipe(options, io);
+    if (options.command == "apo") return PowerOff(options, io);
+    if (options.command == "status") return Status(options, io);
+    return Wedge(options, io);
+}
+
+}  // namespace mcrsim_tool

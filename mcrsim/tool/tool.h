@@ -1,0 +1,29 @@
+// The control tool's commands (mcrsim list, swipe, apo, status, wedge), apart from
+// its process entry so that tests run them against their own simulated reader.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mcrsim_tool {
+
+// Where the commands write and read: one line per call, without its line end.
+class Io {
+public:
+    virtual ~Io() = default;
+    virtual void Out(const std::string &line) = 0;  // results
+    virtual void Err(const std::string &line) = 0;  // errors, hints
+    // The next line of standard input without its line end; false at the end.
+    virtual bool ReadLine(std::string *line) = 0;
+    // Standard input is a terminal (a person types or swipes).
+    virtual bool Interactive() const { return false; }
+};
+
+// Runs one command line (args without the program name; UTF-8) and returns the exit
+// code (mcrsim_control::ExitCode).
+int Run(const std::vector<std::string> &args, Io &io);
+
+// The usage text, one line per element.
+std::vector<std::string> Usage();
+
+}  // namespace mcrsim_tool

@@ -1,0 +1,419 @@
+// The simulator driven as a person drives it: Stripewell.exe runs as a process of its
+// own, mcrsim.exe and mcrsim-panel.exe are started beside it, and the test reads the
+// card test dialog's fields. What the fields must show is computed from the reader
+// model (mcrsim::ReadCard) for the same card.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../mcrsim/core/damage_kinds.h"
+#include "../mcrsim/core/deck.h"
+#include "../mcrsim/core/wedge.h"
+#include "../mcrsim/panel/panel_ids.h"
+#include "../mcrsim/remote_client.h"
+#include "../mcrsim/tool/control.h"
+#include "../res/resource.h"
+
+namespace {
+
+using mcrsim_control::Utf8;
+using mcrsim_control::Wide;
+
+constexpr DWORD kWaitMs = 8000;
+
+std::wstring BesideMe(const wchar_t *name) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
+}
+
+// Waits, pumping this thread's messages, until pred() holds; false after timeoutMs.
+bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = kWaitMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (pred()) return true;
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, timeoutMs - spent), QS_ALLINPUT);
+    }
+}
+
+// A window's text, also of another process's control (GetWindowTextW would not ask it).
+std::wstring Text(HWND hwnd) {
+    wchar_t text[1024] = L"";
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kWaitMs, nullptr);
+    return text;
+}
+
+std::wstring Field(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
+
+// What the card test dialog shows for a track: the whole MCRRead buffer as "%2X"
+// pairs, or "Error:" and the code in lower-case hex.
+std::wstring Shown(const mcrsim::TrackRead &track, size_t bufferBytes) {
+    wchar_t text[8];
+    if (track.status != mcrsim::kTrackGood) {
+        wsprintfW(text, L"Error:%x", static_cast<unsigned>(track.status));
+        return text;
+    }
+    std::wstring hex;
+    for (size_t i = 0; i < bufferBytes; ++i) {
+        wsprintfW(text, L"%2X", track.bytes[i]);
+        hex += text;
+    }
+    return hex;
+}
+
+// A running program, started with its standard handles on NUL.
+class Process {
+public:
+    Process() = default;
+    Process(const Process &) = delete;
+    ~Process() {
+        if (process_ == nullptr) return;
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 99);
+            WaitForSingleObject(process_, kWaitMs);
+        }
+        CloseHandle(process_);
+    }
+
+    bool Start(const wchar_t *exe, const std::wstring &args = L"") {
+        const std::wstring path = BesideMe(exe);
+        std::wstring command = L"\"" + path + L"\"" + (args.empty() ? L"" : L" " + args);
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = si.hStdOutput = si.hStdError = nul;
+        PROCESS_INFORMATION pi{};
+        const BOOL ok = CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        CloseHandle(nul);
+        if (!ok) return false;
+        process_ = pi.hProcess;
+        pid_ = pi.dwProcessId;
+        CloseHandle(pi.hThread);
+        return true;
+    }
+
+    // A top-level window of this process of the given class.
+    HWND Window(const wchar_t *cls, const wchar_t *caption = nullptr) const {
+        struct Search {
+            DWORD pid;
+            const wchar_t *cls, *caption;
+            HWND found;
+        } search{pid_, cls, caption, nullptr};
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto *s = reinterpret_cast<Search *>(param);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                wchar_t cls[64] = L"";
+                GetClassNameW(hwnd, cls, 64);
+                if (pid != s->pid || std::wstring(cls) != s->cls || (s->caption && Text(hwnd) != s->caption)) return TRUE;
+                s->found = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    HWND WaitForWindow(const wchar_t *cls, const wchar_t *caption = nullptr) const {
+        HWND hwnd = nullptr;
+        WaitFor([&] { return (hwnd = Window(cls, caption)) != nullptr && IsWindowVisible(hwnd); });
+        return hwnd;
+    }
+
+    // The exit code once the process has ended (within kWaitMs), else STILL_ACTIVE.
+    DWORD ExitCode() const {
+        WaitFor([&] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; });
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+    DWORD pid() const { return pid_; }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+// One run of mcrsim.exe with the given arguments and standard input.
+struct ToolRun {
+    DWORD code = STILL_ACTIVE;
+    std::string out, err;
+};
+
+// Takes whatever the pipe holds without blocking.
+void Drain(HANDLE pipe, std::string *into) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) return;
+        into->append(buffer, got);
+    }
+}
+
+ToolRun RunTool(const std::wstring &args, const std::string &input = "") {
+    ToolRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+        !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+        ADD_FAILURE() << "no pipes";
+        return run;
+    }
+    for (HANDLE mine : {inWrite, outRead, errRead}) SetHandleInformation(mine, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = inRead;
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    PROCESS_INFORMATION pi{};
+    const std::wstring exe = BesideMe(L"mcrsim.exe");
+    std::wstring command = L"\"" + exe + L"\" " + args;
+    const BOOL started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    for (HANDLE theirs : {inRead, outWrite, errWrite}) CloseHandle(theirs);
+    if (started) {
+        DWORD written = 0;
+        if (!input.empty()) WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+        CloseHandle(inWrite);
+        inWrite = nullptr;
+        const bool ended = WaitFor([&] {
+            Drain(outRead, &run.out);
+            Drain(errRead, &run.err);
+            return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+        });
+        if (!ended) {
+            ADD_FAILURE() << "mcrsim " << Utf8(args) << " did not end";
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, kWaitMs);
+        }
+        Drain(outRead, &run.out);
+        Drain(errRead, &run.err);
+        GetExitCodeProcess(pi.hProcess, &run.code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    } else {
+        ADD_FAILURE() << "cannot start mcrsim.exe: " << GetLastError();
+    }
+    for (HANDLE h : {inWrite, outRead, errRead})
+        if (h) CloseHandle(h);
+    return run;
+}
+
+std::string Describe(const ToolRun &run) {
+    return "exit " + std::to_string(run.code) + "\nstdout:\n" + run.out + "stderr:\n" + run.err;
+}
+
+// Stripewell with its card test dialog open and its reader taking cards.
+class Stripewell {
+public:
+    ::testing::AssertionResult Start() {
+        if (!process_.Start(L"Stripewell.exe")) return ::testing::AssertionFailure() << "cannot start Stripewell.exe";
+        if (!WaitFor([&] { return (main_ = FindWindowW(L"STRIPEWELL", nullptr)) != nullptr; }))
+            return ::testing::AssertionFailure() << "no main window";
+        return ::testing::AssertionSuccess();
+    }
+
+    ::testing::AssertionResult OpenCardDialog() {
+        PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
+        dialog_ = process_.WaitForWindow(L"#32770", L" * Stripewell *");
+        if (dialog_ == nullptr) return ::testing::AssertionFailure() << "no card test dialog";
+        mcrsim_remote::Client reader(process_.pid());
+        if (!WaitFor([&] {
+                const auto reply = reader.State();
+                return reply && reply->state.fOpen && reply->state.fNotify;
+            }))
+            return ::testing::AssertionFailure() << "the reader never took cards";
+        return ::testing::AssertionSuccess();
+    }
+
+    // Waits until the three fields show what the reader model read.
+    ::testing::AssertionResult Shows(const mcrsim::CardRead &read) const {
+        const std::wstring expected[] = {Shown(read.tracks[0], 76), Shown(read.tracks[1], 37), Shown(read.tracks[2], 69)};
+        return ShowsTexts(expected);
+    }
+
+    ::testing::AssertionResult ShowsTexts(const std::wstring (&expected)[3]) const {
+        const int ids[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
+        if (WaitFor([&] {
+                for (int t = 0; t < 3; ++t)
+                    if (Field(dialog_, ids[t]) != expected[t]) return false;
+                return true;
+            }))
+            return ::testing::AssertionSuccess();
+        auto failure = ::testing::AssertionFailure();
+        for (int t = 0; t < 3; ++t)
+            failure << "field " << ids[t] << ": " << Utf8(Field(dialog_, ids[t])) << "\n  expected " << Utf8(expected[t]) << "\n";
+        return failure;
+    }
+
+    // Closes the card test dialog, then the program; its exit code.
+    DWORD Close() {
+        if (dialog_ != nullptr && IsWindow(dialog_)) {
+            SendMessageW(GetDlgItem(dialog_, IDC_CLOSE), BM_CLICK, 0, 0);
+            WaitFor([&] { return !IsWindow(dialog_); });
+        }
+        PostMessageW(main_, WM_CLOSE, 0, 0);
+        return process_.ExitCode();
+    }
+
+    DWORD pid() const { return process_.pid(); }
+
+private:
+    Process process_;
+    HWND main_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+const mcrsim::Card &DeckCard(const char *name) { return *mcrsim::FindCard(mcrsim::DefaultDeck(), name); }
+
+}  // namespace
+
+TEST(MCRSimDrive, ToolSwipesDeckCardsAndWedgeLinesPowersOffAndReportsTheState) {
+    ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
+    ToolRun run = RunTool(L"status");
+    EXPECT_EQ(run.code, 3u) << Describe(run);
+    EXPECT_EQ(run.err, mcrsim_control::NoStripewellMessage() + "\r\n");
+
+    Stripewell program;
+    ASSERT_TRUE(program.Start());
+    run = RunTool(L"swipe full");
+    EXPECT_EQ(run.code, 4u) << Describe(run);
+    EXPECT_NE(run.err.find("card reader is closed: open the card test dialog"), std::string::npos) << Describe(run);
+    ASSERT_TRUE(program.OpenCardDialog());
+
+    run = RunTool(L"swipe full");
+    EXPECT_EQ(run.code, 0u) << Describe(run);
+    EXPECT_EQ(run.out.rfind("Swiped 'full': iso1 good", 0), 0u) << Describe(run);
+    EXPECT_TRUE(program.Shows(mcrsim::ReadCard(DeckCard("full"))));
+
+    run = RunTool(L"swipe err-parity --pid " + std::to_wstring(program.pid()));
+    EXPECT_EQ(run.code, 0u) << Describe(run);
+    EXPECT_TRUE(program.Shows(mcrsim::ReadCard(DeckCard("err-parity"))));
+
+    run = RunTool(L"status");
+    EXPECT_EQ(run.code, 0u) << Describe(run);
+    for (const char *line : {"reader: open\r\n", "powered: yes\r\n", "notification: on\r\n", "auto power-off: off\r\n",
+                             "swipes: 2\r\n", "reads: 2\r\n", "ready for cards\r\n"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << Describe(run);
+    EXPECT_NE(run.out.find("Stripewell: process " + std::to_string(program.pid()) + "\r\n"), std::string::npos);
+
+    // A wedge line swipes; an unparseable one after it swipes nothing.
+    const std::string iso = "%B4111111111111111^SAMPLE/JANE^4912101?;4111111111111111=4912101?";
+    run = RunTool(L"wedge", iso + "\r\n%B4111\r\n");
+    EXPECT_EQ(run.code, 1u) << Describe(run);
+    EXPECT_EQ(run.out.rfind("line 1: Swiped the wedge line: iso1 good", 0), 0u) << Describe(run);
+    EXPECT_EQ(run.err, "line 2: column 1: the iso1 track that starts here has no end sentinel '?'; nothing swiped.\r\n");
+    EXPECT_TRUE(program.Shows(mcrsim::ReadCard(mcrsim::ParseWedge(iso).card)));
+    // JIS II in the second slot, typed with escapes, after a track the wedge could not read.
+    const std::string jis = "%E?\\x7FSTRIPEWELL WEDGE 4111111111111111\\x7F";
+    run = RunTool(L"wedge", jis + "\n");
+    EXPECT_EQ(run.code, 0u) << Describe(run);
+    const mcrsim::CardRead jisRead = mcrsim::ReadCard(mcrsim::ParseWedge(jis).card);
+    ASSERT_EQ(jisRead[mcrsim::Track::Jis2].status, mcrsim::kTrackGood);
+    EXPECT_TRUE(program.Shows(jisRead));
+
+    run = RunTool(L"apo");
+    EXPECT_EQ(run.code, 0u) << Describe(run);
+    const std::wstring apo[3] = {L"APO", L"APO", L"APO"};
+    EXPECT_TRUE(program.ShowsTexts(apo));
+    run = RunTool(L"status");
+    EXPECT_EQ(run.code, 4u) << Describe(run);
+    EXPECT_NE(run.out.find("powered: no (powered off)\r\n"), std::string::npos) << Describe(run);
+    EXPECT_NE(run.out.find("power-offs: 1\r\n"), std::string::npos) << Describe(run);
+
+    EXPECT_EQ(program.Close(), 0u);
+}
+
+TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff) {
+    ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
+    Process panelProcess;
+    ASSERT_TRUE(panelProcess.Start(L"mcrsim-panel.exe"));
+    HWND panel = panelProcess.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    const std::wstring none = Wide(mcrsim_control::NoStripewellMessage());
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_STATE) == none; })) << Utf8(Field(panel, IDC_PANEL_STATE));
+
+    Stripewell program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.OpenCardDialog());
+    const std::wstring found = L"Stripewell (process " + std::to_wstring(program.pid()) + L"): reader open";
+    EXPECT_TRUE(WaitFor([&] {
+        const std::wstring state = Field(panel, IDC_PANEL_STATE);
+        return state.rfind(found, 0) == 0 && state.find(L"Ready for cards.") != std::wstring::npos;
+    })) << "the panel polls the reader: "
+        << Utf8(Field(panel, IDC_PANEL_STATE));
+
+    // The full card with its ISO2 end worn off, chosen in the list and the damage boxes.
+    const LRESULT index = SendDlgItemMessageW(panel, IDC_PANEL_CARDS, LB_FINDSTRING, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(L"full  "));
+    ASSERT_NE(index, LB_ERR);
+    SendDlgItemMessageW(panel, IDC_PANEL_CARDS, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    const LRESULT lostEnd = SendDlgItemMessageW(panel, IDC_PANEL_DAMAGE, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                reinterpret_cast<LPARAM>(L"Lost end sentinel"));
+    ASSERT_NE(lostEnd, CB_ERR);
+    SendDlgItemMessageW(panel, IDC_PANEL_DAMAGE, CB_SETCURSEL, static_cast<WPARAM>(lostEnd), 0);
+    SendDlgItemMessageW(panel, IDC_PANEL_TRACK, CB_SETCURSEL, 2, 0);  // ISO2
+    SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
+    mcrsim::Card worn = DeckCard("full");
+    mcrsim::AddDamage(&worn, mcrsim::DamageKind::LostEnd, mcrsim::Track::Iso2);
+    const mcrsim::CardRead wornRead = mcrsim::ReadCard(worn);
+    ASSERT_EQ(wornRead[mcrsim::Track::Iso2].status, mcrsim::kErrNoEndSentinel);
+    EXPECT_TRUE(program.Shows(wornRead));
+    EXPECT_EQ(Field(panel, IDC_PANEL_RESULT).rfind(L"Swiped 'full' with lose-end on iso2: iso1 good", 0), 0u)
+        << Utf8(Field(panel, IDC_PANEL_RESULT));
+
+    // Wedge text and Enter, as a wedge reader types it into the line.
+    HWND wedge = GetDlgItem(panel, IDC_PANEL_WEDGE);
+    SetWindowTextW(wedge, L"%B4111\\x7F");
+    PostMessageW(wedge, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_RESULT).rfind(L"Wedge text not swiped: column 1: ", 0) == 0; }))
+        << Utf8(Field(panel, IDC_PANEL_RESULT));
+    EXPECT_EQ(Text(wedge), L"%B4111\\x7F") << "text that swiped nothing stays to be mended";
+    const std::string line = ";4111111111111111=4912101?\\x7FSTRIPEWELL PANEL\\x7F";
+    SetWindowTextW(wedge, Wide(line).c_str());
+    PostMessageW(wedge, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(program.Shows(mcrsim::ReadCard(mcrsim::ParseWedge(line).card)));
+    EXPECT_TRUE(WaitFor([&] { return Text(wedge).empty(); })) << "the line is ready for the next swipe";
+
+    SendDlgItemMessageW(panel, IDC_PANEL_POWER_OFF, BM_CLICK, 0, 0);
+    const std::wstring apo[3] = {L"APO", L"APO", L"APO"};
+    EXPECT_TRUE(program.ShowsTexts(apo));
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_STATE).find(L"powered off") != std::wstring::npos; }));
+
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(panelProcess.ExitCode(), 0u);
+    EXPECT_EQ(program.Close(), 0u);
+}
+
+TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {
+    Process panelProcess;
+    const std::string deck = std::string(CARD_TEST_DATA) + "/typo.deck";
+    ASSERT_TRUE(panelProcess.Start(L"mcrsim-panel.exe", L"--deck \"" + Wide(deck) + L"\""));
+    HWND panel = panelProcess.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(Utf8(Field(panel, IDC_PANEL_DECK)), "Deck not loaded: " + deck + ":7: unknown damage 'flipp' "
+                                                  "(expected flip, lose-start, lose-end, reversed or truncate)");
+    EXPECT_EQ(SendDlgItemMessageW(panel, IDC_PANEL_CARDS, LB_GETCOUNT, 0, 0), 0);
+    SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
+    EXPECT_EQ(Field(panel, IDC_PANEL_RESULT), L"Choose a card in the list first.");
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(panelProcess.ExitCode(), 0u);
+
+    Process wrong;
+    ASSERT_TRUE(wrong.Start(L"mcrsim-panel.exe", L"--colour blue"));
+    EXPECT_EQ(wrong.ExitCode(), 2u) << "a usage error ends the panel before it opens";
+}

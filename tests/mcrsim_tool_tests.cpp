@@ -1,0 +1,371 @@
+// The control tool's commands, run in this process against this process's own
+// simulated reader (through its mailbox, as from another process): argument handling,
+// what each command says in each reader state, and what reaches MCRRead.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../mcrsim/core/damage_kinds.h"
+#include "../mcrsim/core/deck.h"
+#include "../mcrsim/core/wedge.h"
+#include "../mcrsim/simcard.h"
+#include "../mcrsim/tool/control.h"
+#include "../mcrsim/tool/tool.h"
+#include "../reader/mcrlib.h"
+
+namespace {
+
+using namespace mcrsim_control;
+
+// Standard input and output of one run, as lines.
+class Captured : public mcrsim_tool::Io {
+public:
+    explicit Captured(std::vector<std::string> input = {}) : input_(std::move(input)) {}
+    void Out(const std::string &line) override { out.push_back(line); }
+    void Err(const std::string &line) override { err.push_back(line); }
+    bool ReadLine(std::string *line) override {
+        if (next_ >= input_.size()) return false;
+        *line = input_[next_++];
+        return true;
+    }
+    std::string Text() const {
+        std::string text;
+        for (const auto &line : out) text += "out| " + line + "\n";
+        for (const auto &line : err) text += "err| " + line + "\n";
+        return text;
+    }
+    std::vector<std::string> out, err;
+
+private:
+    std::vector<std::string> input_;
+    size_t next_ = 0;
+};
+
+struct ToolRun {
+    int code;
+    Captured io;
+};
+
+ToolRun Tool(std::vector<std::string> args, std::vector<std::string> input = {}) {
+    ToolRun run{0, Captured(std::move(input))};
+    run.code = mcrsim_tool::Run(args, run.io);
+    return run;
+}
+
+bool Has(const std::vector<std::string> &lines, const std::string &text) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string &line) { return line.find(text) != std::string::npos; });
+}
+
+const std::string kSelf = std::to_string(GetCurrentProcessId());
+
+MCRSimState State() {
+    MCRSimState state{};
+    MCRSimGetState(&state);
+    return state;
+}
+
+// What MCRRead hands the program for the card now in the slot, as the reader model's
+// TrackReads.
+mcrsim::CardRead ReadSlot() {
+    BYTE iso1[MCR_ISO1_BYTES] = {}, iso2[MCR_ISO2_BYTES] = {}, jis2[MCR_JIS2_BYTES] = {};
+    DWORD s1 = 0, s2 = 0, s3 = 0;
+    EXPECT_EQ(MCRRead(jis2, iso1, iso2, nullptr, &s3, &s1, &s2, nullptr), 1);
+    mcrsim::CardRead read;
+    const BYTE *buffers[] = {iso1, iso2, jis2};
+    const DWORD statuses[] = {s1, s2, s3}, sizes[] = {MCR_ISO1_BYTES, MCR_ISO2_BYTES, MCR_JIS2_BYTES};
+    for (int t = 0; t < 3; ++t) {
+        read.tracks[t].status = statuses[t];
+        std::copy(buffers[t], buffers[t] + sizes[t], read.tracks[t].bytes.begin());
+        read.tracks[t].length = static_cast<size_t>(std::find(buffers[t], buffers[t] + sizes[t], 0) - buffers[t]);
+    }
+    return read;
+}
+
+// Compares what MCRRead handed over with what the reader model reads for the card.
+void ExpectSlotHolds(const mcrsim::CardRead &expected) {
+    const mcrsim::CardRead got = ReadSlot();
+    for (mcrsim::Track t : mcrsim::kTracks) {
+        EXPECT_EQ(got[t].status, expected[t].status) << mcrsim::FormatOf(t).name;
+        EXPECT_EQ(got[t].bytes, expected[t].bytes) << mcrsim::FormatOf(t).name;
+    }
+}
+
+// The reader as the card test dialog leaves it: open, notifying, with the program's
+// named events. Under the desktop tests' lock no program of this prefix waits on them.
+class ReadyReader {
+public:
+    ReadyReader() {
+        MCRSimReset();
+        reading_ = CreateEventW(nullptr, FALSE, FALSE, MCR_READING_EVENT_NAME);
+        apo_ = CreateEventW(nullptr, FALSE, FALSE, MCR_APO_EVENT_NAME);
+        MCROpen(nullptr);
+        MCRSetEventNotification(1);
+    }
+    ~ReadyReader() {
+        MCRSimReset();
+        CloseHandle(reading_);
+        CloseHandle(apo_);
+    }
+    bool Swiped() { return WaitForSingleObject(reading_, 0) == WAIT_OBJECT_0; }
+    bool ToldPowerOff() { return WaitForSingleObject(apo_, 0) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE reading_, apo_;
+};
+
+std::string WriteTempDeck(const std::string &text) {
+    wchar_t dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"dck", 0, path);
+    const std::string file = Utf8(path);
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+}
+
+}  // namespace
+
+// --- The command line ------------------------------------------------------------------
+
+TEST(MCRSimToolArgs, UsageErrorsSayWhatIsWrongAndExitTwo) {
+    MCRSimReset();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "a command is needed"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"swipe"}, "'swipe' needs the name of a card"},
+        {{"swipe", "full", "iso"}, "'swipe' does not take 'iso'"},
+        {{"status", "extra"}, "'status' does not take 'extra'"},
+        {{"status", "--pid"}, "--pid needs a value"},
+        {{"status", "--pid", "abc"}, "--pid needs a process id (a number above 0), not 'abc'"},
+        {{"apo", "--pid=0"}, "--pid needs a process id"},
+        {{"status", "--pid", "1", "--pid", "2"}, "--pid is given twice"},
+        {{"list", "--pid", "4"}, "'list' takes no --pid"},
+        {{"apo", "--deck", "x.deck"}, "'apo' takes no --deck"},
+        {{"wedge", "--damage", "flip"}, "'wedge' takes no --damage or --track"},
+        {{"list", "--deck", "a", "--deck=b"}, "--deck is given twice"},
+        {{"swipe", "full", "--track", "iso1"}, "--track goes with --damage"},
+        {{"swipe", "full", "--damage", "melt"}, "unknown damage 'melt' (expected none, flip, lose-start"},
+        {{"swipe", "full", "--damage", "flip", "--track", "iso3"}, "unknown track 'iso3' (expected iso1, iso2, jis2 or all)"},
+        {{"status", "--verbose"}, "unknown option '--verbose'"},
+        {{"status", "-v"}, "unknown option '-v'"},
+    };
+    for (const auto &[args, says] : cases) {
+        const ToolRun run = Tool(args);
+        std::string command;
+        for (const auto &arg : args) command += arg + " ";
+        EXPECT_EQ(run.code, kExitUsage) << command << "\n" << run.io.Text();
+        ASSERT_FALSE(run.io.err.empty()) << command;
+        EXPECT_EQ(run.io.err[0].rfind("mcrsim: ", 0), 0u) << command;
+        EXPECT_NE(run.io.err[0].find(says), std::string::npos) << command << "\n" << run.io.Text();
+        EXPECT_TRUE(Has(run.io.err, "usage: mcrsim COMMAND")) << command;
+        EXPECT_TRUE(run.io.out.empty()) << command;
+    }
+    EXPECT_EQ(State().dwSwipes, 0u) << "no usage error swipes";
+
+    for (const std::vector<std::string> &help : {std::vector<std::string>{"help"}, {"--help"}, {"swipe", "--help"}}) {
+        const ToolRun run = Tool(help);
+        EXPECT_EQ(run.code, kExitOk) << help[0];
+        EXPECT_TRUE(Has(run.io.out, "usage: mcrsim COMMAND")) << help[0];
+        EXPECT_TRUE(run.io.err.empty());
+    }
+}
+
+// --- list ------------------------------------------------------------------------------
+
+TEST(MCRSimToolList, EveryCardWithWhatEachTrackReadsAs) {
+    const ToolRun run = Tool({"list"});
+    ASSERT_EQ(run.code, kExitOk) << run.io.Text();
+    const auto &deck = mcrsim::DefaultDeck();
+    ASSERT_EQ(run.io.out.size(), 1 + 4 * deck.size()) << run.io.Text();
+    EXPECT_EQ(run.io.out[0], "Built-in deck: " + std::to_string(deck.size()) + " cards");
+    for (size_t i = 0; i < deck.size(); ++i) {
+        EXPECT_EQ(run.io.out[1 + 4 * i], deck[i].name + "  " + deck[i].title);
+        const mcrsim::CardRead read = mcrsim::ReadCard(deck[i]);
+        for (int t = 0; t < 3; ++t) {
+            const std::string &line = run.io.out[2 + 4 * i + t];
+            const mcrsim::TrackRead &track = read.tracks[t];
+            SCOPED_TRACE(deck[i].name + ": " + line);
+            EXPECT_EQ(line.rfind("  " + std::string(mcrsim::FormatOf(mcrsim::kTracks[t]).name) + "  ", 0), 0u);
+            if (track.status == mcrsim::kTrackGood) {
+                const std::string data(track.bytes.begin(), track.bytes.begin() + static_cast<long>(track.length));
+                EXPECT_NE(line.find("good  \"" + data + "\""), std::string::npos);
+            } else {
+                EXPECT_NE(line.find(std::string("(") + mcrsim::TrackStatusName(track.status) + ")"), std::string::npos);
+            }
+        }
+    }
+    EXPECT_TRUE(Has(run.io.out, "  iso2  Error:12 (parity)")) << "the parity card, as the dialog shows it";
+    EXPECT_TRUE(Has(run.io.out, "  iso1  Error:13 (too-long)"));
+}
+
+TEST(MCRSimToolList, DeckFilesLoadWholeOrNotAtAll) {
+    const std::string good = WriteTempDeck("card shop Shop card\n  iso2 \"4111111111111111=4912\"\n  damage iso2 lose-end\n");
+    const ToolRun run = Tool({"list", "--deck", good});
+    EXPECT_EQ(run.code, kExitOk) << run.io.Text();
+    EXPECT_EQ(run.io.out, (std::vector<std::string>{"Deck " + good + ": 1 card", "shop  Shop card", "  iso1  Error:10 (no-data)",
+                                                    "  iso2  Error:14 (no-end)", "  jis2  Error:10 (no-data)"}));
+
+    const std::string typo = std::string(CARD_TEST_DATA) + "/typo.deck";
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"list", "--deck", typo}, {"swipe", "one", "--deck", typo, "--pid", kSelf}}) {
+        const ToolRun bad = Tool(args);
+        EXPECT_EQ(bad.code, kExitInput) << bad.io.Text();
+        EXPECT_TRUE(bad.io.out.empty()) << "nothing of the file is listed";
+        ASSERT_FALSE(bad.io.err.empty());
+        EXPECT_EQ(bad.io.err[0], typo + ":7: unknown damage 'flipp' (expected flip, lose-start, lose-end, reversed or truncate)");
+    }
+    const ToolRun missing = Tool({"list", "--deck", good + ".gone"});
+    EXPECT_EQ(missing.code, kExitInput);
+    EXPECT_EQ(missing.io.err.at(0), good + ".gone: cannot open the file");
+    DeleteFileW(Wide(good).c_str());
+}
+
+// --- The reader: status, swipe, apo ----------------------------------------------------
+
+TEST(MCRSimToolReader, NoStripewellOrNoReaderIsSaidPlainly) {
+    ASSERT_EQ(mcrsim_remote::FindStripewell(), 0u) << "no Stripewell may run beside these tests";
+    for (const std::vector<std::string> &args : {std::vector<std::string>{"status"}, {"swipe", "full"}, {"apo"}, {"wedge"}}) {
+        const ToolRun run = Tool(args, {"%A?"});
+        EXPECT_EQ(run.code, kExitNoStripewell) << args[0];
+        EXPECT_EQ(run.io.err, std::vector<std::string>{NoStripewellMessage()}) << args[0];
+        EXPECT_TRUE(run.io.out.empty());
+    }
+    // A process without the simulated library (ids are multiples of 4; 2 never exists).
+    const ToolRun stranger = Tool({"status", "--pid", "2"});
+    EXPECT_EQ(stranger.code, kExitNoStripewell);
+    EXPECT_TRUE(Has(stranger.io.err, "Cannot reach the card reader: process 2 has no simulated card reader loaded"))
+        << stranger.io.Text();
+}
+
+TEST(MCRSimToolReader, SaysWhyTheReaderCannotTakeACardAndSwipesNothing) {
+    ReadyReader reader;
+    MCRClose();
+    ToolRun run = Tool({"status", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitNotReady);
+    EXPECT_TRUE(Has(run.io.out, "reader: closed"));
+    EXPECT_TRUE(Has(run.io.out, "not ready: Stripewell's card reader is closed: open the card test dialog")) << run.io.Text();
+    for (const char *command : {"swipe", "apo"}) {
+        run = command == std::string("swipe") ? Tool({"swipe", "full", "--pid", kSelf}) : Tool({"apo", "--pid", kSelf});
+        EXPECT_EQ(run.code, kExitNotReady) << command;
+        EXPECT_TRUE(Has(run.io.err, "card reader is closed: open the card test dialog")) << run.io.Text();
+    }
+
+    MCROpen(nullptr);
+    MCRSetEventNotification(0);
+    run = Tool({"swipe", "full", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitNotReady);
+    EXPECT_TRUE(Has(run.io.err, "Not swiped: Stripewell's card reader does not notify")) << run.io.Text();
+
+    MCRSetEventNotification(1);
+    MCRSimPowerOff();
+    reader.ToldPowerOff();
+    run = Tool({"swipe", "full", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitNotReady);
+    EXPECT_TRUE(Has(run.io.err, "card reader is powered off: move the mouse over the card test dialog")) << run.io.Text();
+    run = Tool({"apo", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitNotReady);
+    EXPECT_TRUE(Has(run.io.err, "already powered off")) << run.io.Text();
+    EXPECT_FALSE(reader.ToldPowerOff()) << "an idle reader is not powered off twice";
+    run = Tool({"status", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitNotReady);
+    EXPECT_TRUE(Has(run.io.out, "powered: no (powered off)"));
+
+    EXPECT_EQ(State().dwSwipes, 0u);
+    EXPECT_FALSE(reader.Swiped()) << "the program was never told of a card";
+}
+
+TEST(MCRSimToolReader, SwipeStatusAndApoReachTheReader) {
+    ReadyReader reader;
+    const mcrsim::Card &full = *mcrsim::FindCard(mcrsim::DefaultDeck(), "full");
+    ToolRun run = Tool({"swipe", "full", "--pid", kSelf});
+    ASSERT_EQ(run.code, kExitOk) << run.io.Text();
+    EXPECT_EQ(run.io.out, std::vector<std::string>{"Swiped 'full': " + ReadSummary(mcrsim::ReadCard(full)) + "."});
+    EXPECT_NE(run.io.out[0].find("iso1 good (57 characters), iso2 good (37 characters), jis2 good (69 characters)"),
+              std::string::npos);
+    EXPECT_TRUE(reader.Swiped());
+    ExpectSlotHolds(mcrsim::ReadCard(full));
+
+    // Damage chosen on the command line goes through the decoder like a deck's.
+    run = Tool({"swipe", "full", "--pid", kSelf, "--damage", "lose-end", "--track", "iso2"});
+    ASSERT_EQ(run.code, kExitOk) << run.io.Text();
+    EXPECT_NE(run.io.out.at(0).find("Swiped 'full' with lose-end on iso2: iso1 good (57 characters), iso2 Error:14 (no-end)"),
+              std::string::npos)
+        << run.io.Text();
+    mcrsim::Card worn = full;
+    mcrsim::AddDamage(&worn, mcrsim::DamageKind::LostEnd, mcrsim::Track::Iso2);
+    ExpectSlotHolds(mcrsim::ReadCard(worn));
+    run = Tool({"swipe", "err-lrc", "--pid", kSelf, "--damage=flip"});
+    ASSERT_EQ(run.code, kExitOk) << run.io.Text();
+    EXPECT_TRUE(Has(run.io.out, "Swiped 'err-lrc' with flip on every track: iso1 Error:12 (parity), iso2 Error:12 (parity)"));
+    ReadSlot();
+
+    // Cards that are not there, or damage that has nothing to hit, swipe nothing.
+    const DWORD swipes = State().dwSwipes;
+    run = Tool({"swipe", "nosuch", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitInput);
+    EXPECT_TRUE(Has(run.io.err, "no card 'nosuch' in the built-in deck (mcrsim list shows its cards)"));
+    run = Tool({"swipe", "iso-no-track1", "--pid", kSelf, "--damage", "flip", "--track", "iso1"});
+    EXPECT_EQ(run.code, kExitInput);
+    EXPECT_TRUE(Has(run.io.err, "card 'iso-no-track1' has no iso1 track to damage")) << run.io.Text();
+    EXPECT_EQ(State().dwSwipes, swipes);
+
+    MCRSetAutoPowerOff(30);
+    run = Tool({"status", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitOk) << run.io.Text();
+    const std::vector<std::string> expected = {"Stripewell: process " + kSelf, "reader: open", "powered: yes",
+                                               "notification: on", "auto power-off: 30 s", "card waiting: no",
+                                               "swipes: 3", "reads: 3", "power-offs: 0", "ready for cards"};
+    EXPECT_EQ(run.io.out, expected);
+
+    run = Tool({"apo", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitOk) << run.io.Text();
+    EXPECT_TRUE(Has(run.io.out, "Powered the reader off: Stripewell was told"));
+    EXPECT_TRUE(reader.ToldPowerOff());
+    EXPECT_FALSE(State().fPowered);
+}
+
+// --- wedge -----------------------------------------------------------------------------
+
+TEST(MCRSimToolWedge, EachLineSwipesOrSaysWhyNothingWasSwiped) {
+    ReadyReader reader;
+    const std::string iso = "%B4111111111111111^SAMPLE/JANE^4912101?;4111111111111111=4912101?";
+    const std::string jis = "%E?\\x7FSTRIPEWELL WEDGE\\x7F";
+    ToolRun run = Tool({"wedge", "--pid", kSelf}, {iso, "%B4111", "", "   ", ";41A1?", jis});
+    EXPECT_EQ(run.code, kExitInput) << run.io.Text();
+    EXPECT_EQ(run.io.out,
+              (std::vector<std::string>{"line 1: Swiped the wedge line: " + ReadSummary(mcrsim::ReadCard(mcrsim::ParseWedge(iso).card)) + ".",
+                                        "line 6: Swiped the wedge line: iso1 Error:12 (parity), iso2 Error:10 (no-data), "
+                                        "jis2 good (16 characters)."}))
+        << run.io.Text();
+    EXPECT_EQ(run.io.err, (std::vector<std::string>{
+                              "line 2: column 1: the iso1 track that starts here has no end sentinel '?'; nothing swiped.",
+                              "line 5: column 4: iso2 data: 'A' (0x41) is not a character of iso2 (0x30..0x3F); nothing swiped."}));
+    EXPECT_EQ(State().dwSwipes, 2u) << "blank lines are skipped, bad ones swipe nothing";
+    ExpectSlotHolds(mcrsim::ReadCard(mcrsim::ParseWedge(jis).card));
+    EXPECT_FALSE(Has(run.io.out, "4111")) << "the tool repeats no card data of a wedge swipe";
+
+    // A closed reader loses the swipe; the tool says so and goes on with the next line.
+    MCRClose();
+    run = Tool({"wedge", "--pid", kSelf}, {iso, iso});
+    EXPECT_EQ(run.code, kExitNotReady);
+    ASSERT_EQ(run.io.err.size(), 2u) << run.io.Text();
+    EXPECT_EQ(run.io.err[1].rfind("line 2: Not swiped: Stripewell's card reader is closed", 0), 0u) << run.io.Text();
+}
+
+// --- From the reader model to the library's card --------------------------------------
+
+TEST(MCRSimCardConversion, GoodTracksHandOverTheWholeBufferFailedOnesNothing) {
+    const mcrsim::CardRead read = mcrsim::ReadCard(*mcrsim::FindCard(mcrsim::DefaultDeck(), "err-parity"));
+    const MCRSimCard card = mcrsim::ToSimCard(read);
+    const DWORD sizes[] = {MCR_ISO1_BYTES, MCR_ISO2_BYTES, MCR_JIS2_BYTES};
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(card.track[t].dwStatus, read.tracks[t].status) << t;
+        EXPECT_TRUE(std::equal(read.tracks[t].bytes.begin(), read.tracks[t].bytes.end(), card.track[t].abData)) << t;
+        EXPECT_EQ(card.track[t].cbData, read.tracks[t].status == mcrsim::kTrackGood ? sizes[t] : 0u) << t;
+    }
+    EXPECT_EQ(card.track[MCRSIM_ISO2].dwStatus, 0x12u);
+}
