@@ -3,6 +3,8 @@
 // would hand over.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -210,4 +212,25 @@ TEST(DamageKinds, BlankStripesStayBlankAndEarlierDamageIsNotUndone) {
     Card empty = ParseWedge(";?").card;
     AddDamage(&empty, DamageKind::FlippedBit, Track::Iso2);
     EXPECT_EQ(ReadCard(empty)[Track::Iso2].status, kErrParity);
+}
+
+// --- The documentation ---------------------------------------------------------------
+
+// docs/simulator.md shows the parser's messages by example: each row of its table of
+// mistakes is what ParseWedge says for that line.
+TEST(WedgeDocs, DocumentedMistakesAreWhatTheParserSays) {
+    std::ifstream in(SIMULATOR_DOC, std::ios::binary);
+    ASSERT_TRUE(in) << SIMULATOR_DOC;
+    const std::regex row(R"(^\| (\*\(empty\)\*|`[^`]*`) \| `([^`]*)` \|\r?$)");
+    int rows = 0;
+    for (std::string text; std::getline(in, text);) {
+        std::smatch m;
+        if (!std::regex_match(text, m, row)) continue;
+        const std::string line = m[1] == "*(empty)*" ? std::string() : m[1].str().substr(1, m[1].length() - 2);
+        const WedgeParse parse = ParseWedge(line);
+        EXPECT_FALSE(parse.ok) << line;
+        EXPECT_EQ(parse.error.ToString(), m[2].str()) << "docs/simulator.md row for " << line;
+        ++rows;
+    }
+    EXPECT_GE(rows, 8) << "the table of mistakes was not found";
 }
