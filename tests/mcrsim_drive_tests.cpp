@@ -394,9 +394,13 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     EXPECT_TRUE(program.ShowsTexts(apo));
     EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_STATE).find(L"powered off") != std::wstring::npos; }));
 
+    // Stripewell ends; the panel says so and stays open for the next one.
+    EXPECT_EQ(program.Close(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_STATE) == none; })) << Utf8(Field(panel, IDC_PANEL_STATE));
+    SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
+    EXPECT_EQ(Field(panel, IDC_PANEL_RESULT), none);
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
-    EXPECT_EQ(program.Close(), 0u);
 }
 
 TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {

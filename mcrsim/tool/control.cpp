@@ -101,6 +101,7 @@ Connection::Connection(std::optional<DWORD> pid) {
         failure_ = {kExitNoStripewell, NoStripewellMessage(), std::nullopt};
         return;
     }
+    process_ = OpenProcess(SYNCHRONIZE, FALSE, pid_);
     client_ = std::make_unique<mcrsim_remote::Client>(pid_);
     if (!client_->connected()) {
         std::string why = Utf8(client_->error());
@@ -109,20 +110,31 @@ Connection::Connection(std::optional<DWORD> pid) {
     }
 }
 
+Connection::~Connection() {
+    if (process_ != nullptr) CloseHandle(process_);
+}
+
+std::optional<Outcome> Connection::Unreachable() const {
+    if (!connected()) return failure_;
+    if (process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0)
+        return Outcome{kExitNoStripewell, "Stripewell (process " + std::to_string(pid_) + ") has ended.", std::nullopt};
+    return std::nullopt;
+}
+
 Outcome Connection::Lost() {
     const std::string why = client_ ? Utf8(client_->error()) : std::string();
     return {kExitNoStripewell, "Stripewell's card reader did not answer: " + why + ".", std::nullopt};
 }
 
 Outcome Connection::State() {
-    if (!connected()) return failure_;
+    if (auto why = Unreachable()) return *why;
     const auto reply = client_->State();
     if (!reply) return Lost();
     return {kExitOk, StateSummary(pid_, reply->state), reply->state};
 }
 
 Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
-    if (!connected()) return failure_;
+    if (auto why = Unreachable()) return *why;
     const auto reply = client_->Swipe(mcrsim::ToSimCard(read));
     if (!reply) return Lost();
     if (reply->result == 1)
@@ -134,7 +146,7 @@ Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
 }
 
 Outcome Connection::PowerOff() {
-    if (!connected()) return failure_;
+    if (auto why = Unreachable()) return *why;
     const auto before = client_->State();
     if (!before) return Lost();
     if (!before->state.fOpen || !before->state.fNotify)

@@ -57,6 +57,9 @@ public:
     // pid: drive this process; none: find the running Stripewell by its window.
     // On failure connected() is false and failure() says why (kExitNoStripewell).
     explicit Connection(std::optional<DWORD> pid);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
 
     bool connected() const { return client_ && client_->connected(); }
     DWORD pid() const { return pid_; }
@@ -71,9 +74,13 @@ public:
     Outcome PowerOff();
 
 private:
+    // Why the reader cannot be asked now (not connected, or the process has ended);
+    // nullopt when it can.
+    std::optional<Outcome> Unreachable() const;
     Outcome Lost();
 
     DWORD pid_ = 0;
+    HANDLE process_ = nullptr;  // to see at once that Stripewell has ended
     std::unique_ptr<mcrsim_remote::Client> client_;
     Outcome failure_;
 };
