@@ -51,6 +51,22 @@ HMENU CommandBar_GetMenu(HWND hwndCB, int iButton);
 // thread. TRUE when it is in force for the thread.
 BOOL PortEnableCaptionOkButtons(void);
 
+// Desktop only: on a screen of the handheld's size (both sides at most 640 pixels), a
+// top-level window the calling thread creates with CW_USEDEFAULT takes the whole work
+// area, and one whose style asks for no caption gets none, as on the device; on a
+// larger screen nothing changes. The desktop entry point calls it before the program's
+// WinMain. TRUE when it is in force for the thread. devscreen.cpp.
+BOOL PortEnableDeviceScreen(void);
+// Desktop only: TRUE when the screen is of the handheld's size (the rule above).
+BOOL PortIsHandheldScreen(void);
+// The program's windows are created through the rule above: CreateWindowExW (and
+// CreateWindowW, which expands to it) off the device is this function.
+HWND PortCreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle,
+                         int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
+                         HINSTANCE hInstance, LPVOID lpParam);
+#undef CreateWindowExW
+#define CreateWindowExW PortCreateWindowExW
+
 #endif // UNDER_CE
 
 #endif // STRIPEWELL_PORT_PLATFORM_H

@@ -7,5 +7,6 @@
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nCmdShow)
 {
     PortEnableCaptionOkButtons();
+    PortEnableDeviceScreen();
     return WinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
 }
