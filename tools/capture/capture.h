@@ -1,0 +1,35 @@
+// Pictures of what a display shows: capture from the screen, PNG files, and a test for
+// a picture that shows nothing. Shared by the screenshot test and the demo driver.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace screen_capture {
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;  // row by row, top first
+    COLORREF At(int x, int y) const { return pixels[y * width + x]; }
+};
+
+// What the screen shows in `wanted` (screen coordinates), cut to the screen.
+Picture Grab(const RECT &wanted);
+
+// The window's rectangle and its client area, in screen coordinates.
+RECT WindowRect(HWND hwnd);
+RECT ClientRectOnScreen(HWND hwnd);
+
+// An RGB picture as a PNG file (stored, uncompressed deflate blocks). False when the
+// file cannot be written.
+bool WritePng(const std::wstring &path, const Picture &pic);
+
+// A picture with fewer than two colours that each cover 1% of it shows nothing.
+bool Blank(const Picture &pic);
+
+// How many pixels have exactly this colour.
+size_t CountColour(const Picture &pic, COLORREF colour);
+
+}  // namespace screen_capture
