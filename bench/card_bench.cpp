@@ -184,11 +184,29 @@ void OpenClose(int cycles) {
                 static_cast<long>(handles2) - static_cast<long>(handles0));
 }
 
+// Named objects are shared by every process of a Wine prefix. When another process
+// already holds the reader's events, its swipes and its stopping of workers would wake
+// this run's workers (and this run would wake its): the figures would be of both.
+bool ReaderEventsHeldElsewhere() {
+    for (const wchar_t *name : {MCR_READING_EVENT_NAME, MCR_APO_EVENT_NAME}) {
+        if (HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name)) {
+            CloseHandle(event);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
     const int swipes = argc > 1 ? _wtoi(argv[1]) : 1000;
     const int cycles = argc > 2 ? _wtoi(argv[2]) : 200;
+    if (ReaderEventsHeldElsewhere()) {
+        std::fprintf(stderr, "another process of this Wine prefix holds the reader's events; "
+                             "run the benchmark in a prefix of its own (scripts/bench does)\n");
+        return 1;
+    }
     ResetSimulation();
     PortSetDebugObserver(nullptr);
     SwipeToScreen(swipes);

@@ -2,6 +2,7 @@
 // cycles, the texts they put into the track fields, and how they stop.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -328,6 +329,28 @@ TEST_F(ReaderTest, AnOldWorkerStaysWhenAReopenStoredNewHandles) {
     EXPECT_TRUE(IsRunning(newRead));
     CloseHandle(oldRead);
     CloseHandle(newRead);
+}
+
+// A debug observer that makes every swipe cycle take 200 ms, ten rounds of StopWorkers.
+void SlowReadCycle(LPCWSTR line) {
+    if (wcsncmp(line, L"Get Data", 8) == 0) Sleep(200);
+}
+
+TEST_F(ReaderTest, WorkersStartedAfterOthersWereStoppedWaitForTheirOwnEvents) {
+    OpenWithWorkers();
+    ReaderClose();
+    PortSetDebugObserver(SlowReadCycle);
+    StopWorkers();
+    ASSERT_EQ(RunningTrackedWorkers(), 0u);
+    PortSetDebugObserver(nullptr);
+
+    // The next dialog's workers: no card, no power-off, so no cycle.
+    ResetSimulation();
+    g_hCardDlg = dialog_;
+    OpenWithWorkers();
+    PumpFor(300);
+    EXPECT_EQ(CountEntries(L"MCRRead"), 0u) << DumpJournal();
+    EXPECT_EQ(CountEntries(L"set:"), 0u) << DumpJournal();
 }
 
 TEST_F(ReaderTest, AFailedWaitRunsNoCycleAndStillStops) {

@@ -213,6 +213,17 @@ void StopWorkers() {
             }
         }
     }
+
+    // Each round sets both events, whichever worker is still to leave, and a worker
+    // that is still inside its last cycle waits on neither: every round after the one
+    // that woke it leaves its event set with no waiter. Clear that, or the next
+    // workers to wait would wake at once and read with no card in the slot.
+    for (const wchar_t *name : {MCR_READING_EVENT_NAME, MCR_APO_EVENT_NAME}) {
+        if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name)) {
+            ResetEvent(event);
+            CloseHandle(event);
+        }
+    }
 }
 
 }  // namespace testing_support

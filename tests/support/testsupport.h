@@ -58,7 +58,8 @@ MCRSimCard MakeCard(const std::string &iso1, DWORD iso1Status, const std::string
                     const std::string &jis2, DWORD jis2Status);
 
 // Ends any workers the test started: asks them to stop and wakes them until both
-// threads have exited. Call with the UI thread free to pump.
+// threads have exited, then leaves neither event set. Call with the UI thread free
+// to pump.
 void StopWorkers();
 // Remembers the current worker threads so StopWorkers can wait for them.
 void TrackWorkers();
