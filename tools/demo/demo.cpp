@@ -17,7 +17,8 @@
 // --since: when the start began (Unix time in ms), so that the time printed until the
 // main window showed covers all that came before this program (prefix, Wine).
 // On a screen of the handheld's size the main window must cover the work area, as the
-// device gives it (port/devscreen.cpp), and the dialogs must lie inside the screen.
+// device gives it (port/devscreen.cpp), and the dialogs must lie inside its client area
+// below the command bar; on a larger screen, inside the screen.
 #include <windows.h>
 
 #include <algorithm>
@@ -48,6 +49,9 @@ DWORD g_pid = 0;
 HANDLE g_stderr = nullptr;  // read end of the program's standard error
 std::string g_stderrText;   // not yet printed (an unfinished line)
 int g_failures = 0;
+// Where a dialog must lie: below the command bar in the main window's client area on a
+// handheld-sized screen, as on the device; elsewhere the screen.
+RECT g_dialogArea{};
 
 void Say(const std::string &line) {
     std::printf("%s\n", line.c_str());
@@ -212,20 +216,28 @@ HWND WaitForMainWindow(long long since) {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const RECT rc = screen_capture::WindowRect(main);
+    const RECT bar = screen_capture::WindowRect(GetDlgItem(main, ID_CMDBAR));
     Say("screen " + Size(Screen()) + ", work area " + Rect(work) + ", main window " + Rect(rc) + ", client " +
-        Size(screen_capture::ClientRectOnScreen(main)));
-    if (HandheldScreen() && !EqualRect(&rc, &work))
-        Fail("the main window does not cover the handheld's work area " + Rect(work) + ": " + Rect(rc));
+        Size(screen_capture::ClientRectOnScreen(main)) + ", command bar " + std::to_string(bar.bottom - bar.top) +
+        " px high");
+    g_dialogArea = Screen();
+    if (HandheldScreen()) {
+        if (!EqualRect(&rc, &work))
+            Fail("the main window does not cover the handheld's work area " + Rect(work) + ": " + Rect(rc));
+        g_dialogArea = screen_capture::ClientRectOnScreen(main);
+        g_dialogArea.top += bar.bottom - bar.top;
+    }
     return main;
 }
 
-// Says the dialog's size and fails when it does not lie inside the screen.
+// Says the dialog's size and fails when it does not lie inside g_dialogArea.
 void CheckDialog(HWND dlg, const char *what) {
     const RECT rc = screen_capture::WindowRect(dlg);
     Say(std::string(what) + ": " + Size(rc) + " px at " + Rect(rc) + ", client " +
         Size(screen_capture::ClientRectOnScreen(dlg)));
-    const RECT screen = Screen();
-    if (!Inside(rc, screen)) Fail(std::string(what) + " " + Rect(rc) + " does not fit the " + Size(screen) + " screen");
+    if (!Inside(rc, g_dialogArea))
+        Fail(std::string(what) + " " + Rect(rc) + " does not fit inside " + Rect(g_dialogArea) +
+             (HandheldScreen() ? " (the main window below its command bar)" : " (the screen)"));
 }
 
 void Save(const std::wstring &dir, const std::wstring &name, HWND hwnd) {
