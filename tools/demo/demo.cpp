@@ -225,6 +225,8 @@ HWND WaitForMainWindow(long long since) {
         if (!EqualRect(&rc, &work))
             Fail("the main window does not cover the handheld's work area " + Rect(work) + ": " + Rect(rc));
         g_dialogArea = screen_capture::ClientRectOnScreen(main);
+        // The program asks for no caption, and on the device gets none.
+        if (!EqualRect(&g_dialogArea, &rc)) Fail("the main window has a caption or frame: client " + Rect(g_dialogArea));
         g_dialogArea.top += bar.bottom - bar.top;
     }
     return main;
