@@ -7,6 +7,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -143,6 +144,9 @@ TEST_F(SoakTest, TwoThousandMixedSwipesShowEachCardAndLeakNothing) {
         MCRSimJournalClear();
     }
     const Usage after = ProcessUsage();
+    std::printf("2000 swipes: threads %lu -> %lu, handles %lu -> %lu, committed private KiB %zu -> %zu\n",
+                before.threads, after.threads, before.handles, after.handles, before.privateBytes / 1024,
+                after.privateBytes / 1024);
     ASSERT_GT(before.threads, 2u);
     ASSERT_GT(before.handles, 10u);
     ASSERT_GT(before.privateBytes, 0u);
@@ -169,6 +173,8 @@ TEST_F(SoakTest, TwoHundredOpenCloseCyclesGrowOnlyByTheNeverClosedEvents) {
         StopWorkers();
     }
     const Usage after = ProcessUsage();
+    std::printf("%d open/close cycles: threads %lu -> %lu, handles %lu -> %lu\n", kCycles, before.threads,
+                after.threads, before.handles, after.handles);
     ASSERT_GT(before.handles, 10u);
     EXPECT_EQ(after.threads, before.threads) << "every old worker left after its event";
     // Each open makes two new event handles that live until the process ends.
