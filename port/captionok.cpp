@@ -21,18 +21,17 @@
 // shell's code creates its dialogs as it does on the device.
 #include "platform.h"
 
-#include <commctrl.h>
+#include "subclass.h"
 
-#define CAPTION_OK_SUBCLASS_ID 1
+// The property that holds the procedure the stand-in replaced.
+#define CAPTION_OK_SUBCLASS L"StripewellCaptionOk"
 
 // The hook and the one thread it watches (the user-interface thread).
 static HHOOK s_hCbtHook = NULL;
 static DWORD s_dwHookThread = 0;
 
-static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                              UINT_PTR uIdSubclass, DWORD_PTR dwRefData)
+static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)dwRefData;
     switch (message)
     {
     case WM_CREATE:
@@ -50,10 +49,13 @@ static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wP
         break;
 
     case WM_NCDESTROY:
-        RemoveWindowSubclass(hWnd, CaptionOkSubclassProc, uIdSubclass);
-        break;
+    {
+        LRESULT lResult = PortCallNext(CAPTION_OK_SUBCLASS, hWnd, message, wParam, lParam);
+        PortUnsubclass(hWnd, CAPTION_OK_SUBCLASS, CaptionOkSubclassProc);
+        return lResult;
     }
-    return DefSubclassProc(hWnd, message, wParam, lParam);
+    }
+    return PortCallNext(CAPTION_OK_SUBCLASS, hWnd, message, wParam, lParam);
 }
 
 static LRESULT CALLBACK CaptionOkCbtProc(int nCode, WPARAM wParam, LPARAM lParam)
@@ -63,7 +65,7 @@ static LRESULT CALLBACK CaptionOkCbtProc(int nCode, WPARAM wParam, LPARAM lParam
         HWND hWnd = (HWND)wParam;
         const CBT_CREATEWNDW *pCreate = (const CBT_CREATEWNDW *)lParam;
         if (pCreate->lpcs->dwExStyle & WS_EX_CAPTIONOKBTN)
-            SetWindowSubclass(hWnd, CaptionOkSubclassProc, CAPTION_OK_SUBCLASS_ID, 0);
+            PortSubclass(hWnd, CAPTION_OK_SUBCLASS, CaptionOkSubclassProc);
     }
     return CallNextHookEx(s_hCbtHook, nCode, wParam, lParam);
 }

@@ -7,7 +7,7 @@
 // All of the bar's state lives in its window's extra bytes: no heap, no globals.
 #include "platform.h"
 
-#include <commctrl.h>
+#include "subclass.h"
 
 #define CMDBAR_CLASS L"StripewellCommandBar"
 // The device's command bar is 26 pixels tall.
@@ -231,15 +231,17 @@ static void OnButtonUp(HWND hwndCB, int x, int y)
         PostMessageW(GetParent(hwndCB), WM_CLOSE, 0, 0);
 }
 
+// The parent's subclass: the procedure it replaced, and the bar it keeps in size.
+#define PARENT_SUBCLASS L"StripewellCommandBarParent"
+#define PARENT_BAR L"StripewellCommandBar"
+
 // Keeps the bar as wide as its parent's client area.
-static LRESULT CALLBACK ParentSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR uIdSubclass, DWORD_PTR dwRefData)
+static LRESULT CALLBACK ParentSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)uIdSubclass;
-    LRESULT lResult = DefSubclassProc(hWnd, message, wParam, lParam);
-    if (message == WM_SIZE)
-        SetWindowPos((HWND)dwRefData, NULL, 0, 0, LOWORD(lParam), CMDBAR_HEIGHT,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    LRESULT lResult = PortCallNext(PARENT_SUBCLASS, hWnd, message, wParam, lParam);
+    HWND hwndCB = (HWND)GetPropW(hWnd, PARENT_BAR);
+    if (message == WM_SIZE && hwndCB != NULL)
+        SetWindowPos(hwndCB, NULL, 0, 0, LOWORD(lParam), CMDBAR_HEIGHT, SWP_NOZORDER | SWP_NOACTIVATE);
     return lResult;
 }
 
@@ -273,7 +275,8 @@ static LRESULT CALLBACK CommandBarWndProc(HWND hwndCB, UINT message, WPARAM wPar
         return 0;
 
     case WM_DESTROY:
-        RemoveWindowSubclass(GetParent(hwndCB), ParentSubclassProc, (UINT_PTR)hwndCB);
+        RemovePropW(GetParent(hwndCB), PARENT_BAR);
+        PortUnsubclass(GetParent(hwndCB), PARENT_SUBCLASS, ParentSubclassProc);
         if (GetBarMenu(hwndCB))
             DestroyMenu(GetBarMenu(hwndCB));
         SetWindowLongPtrW(hwndCB, CB_MENU, 0);
@@ -308,8 +311,10 @@ HWND CommandBar_Create(HINSTANCE hInst, HWND hwndParent, int idCmdBar)
     HWND hwndCB = CreateWindowExW(0, CMDBAR_CLASS, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                                   0, 0, rc.right - rc.left, CMDBAR_HEIGHT, hwndParent,
                                   (HMENU)(INT_PTR)idCmdBar, hInst, NULL);
-    if (hwndCB && !SetWindowSubclass(hwndParent, ParentSubclassProc, (UINT_PTR)hwndCB, (DWORD_PTR)hwndCB))
+    if (hwndCB && (!SetPropW(hwndParent, PARENT_BAR, (HANDLE)hwndCB) ||
+                   !PortSubclass(hwndParent, PARENT_SUBCLASS, ParentSubclassProc)))
     {
+        RemovePropW(hwndParent, PARENT_BAR);
         DestroyWindow(hwndCB);
         return NULL;
     }
