@@ -257,32 +257,6 @@ TEST_F(CardDialogTest, ModalRunShowsASwipedCardAndEndsWithClose) {
 
 // --- The template as compiled ---------------------------------------------------
 
-// Reads a DLGTEMPLATE (not the extended form) as windres writes it.
-struct TemplateReader {
-    const BYTE *p;
-    WORD Word() {
-        WORD w;
-        memcpy(&w, p, 2);
-        p += 2;
-        return w;
-    }
-    DWORD Dword() {
-        DWORD d;
-        memcpy(&d, p, 4);
-        p += 4;
-        return d;
-    }
-    void Align() { p = reinterpret_cast<const BYTE *>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR{3}); }
-    // A string or, after 0xFFFF, an ordinal written as "#n".
-    std::wstring SzOrOrd() {
-        WORD first = Word();
-        if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
-        std::wstring text;
-        for (WORD c = first; c != 0; c = Word()) text += static_cast<wchar_t>(c);
-        return text;
-    }
-};
-
 struct ItemSpec {
     int id;
     const wchar_t *cls;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../tools/windows/find_window.h"
 #include "../mcrsim/remote_client.h"
 #include "../res/resource.h"
 #include "support/testsupport.h"
@@ -120,26 +121,7 @@ public:
 
     // A top-level window of this process by class and (when given) caption.
     HWND FindTopLevel(const wchar_t *cls, const wchar_t *caption) const {
-        struct Search {
-            DWORD pid;
-            const wchar_t *cls, *caption;
-            HWND found;
-        } search{pid_, cls, caption, nullptr};
-        EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto *s = reinterpret_cast<Search *>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                wchar_t cls[64] = L"";
-                GetClassNameW(hwnd, cls, 64);
-                if (pid == s->pid && std::wstring(cls) == s->cls && (!s->caption || WindowText(hwnd) == s->caption)) {
-                    s->found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        return window_search::FindTopLevel(pid_, cls, caption);
     }
 
     HWND WaitForDialog(const wchar_t *caption) {

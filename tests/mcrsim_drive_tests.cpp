@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../tools/windows/find_window.h"
 #include "../mcrsim/core/damage_kinds.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
@@ -106,24 +107,7 @@ public:
 
     // A top-level window of this process of the given class.
     HWND Window(const wchar_t *cls, const wchar_t *caption = nullptr) const {
-        struct Search {
-            DWORD pid;
-            const wchar_t *cls, *caption;
-            HWND found;
-        } search{pid_, cls, caption, nullptr};
-        EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto *s = reinterpret_cast<Search *>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                wchar_t cls[64] = L"";
-                GetClassNameW(hwnd, cls, 64);
-                if (pid != s->pid || std::wstring(cls) != s->cls || (s->caption && Text(hwnd) != s->caption)) return TRUE;
-                s->found = hwnd;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        return window_search::FindTopLevel(pid_, cls, caption);
     }
 
     HWND WaitForWindow(const wchar_t *cls, const wchar_t *caption = nullptr) const {

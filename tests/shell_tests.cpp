@@ -220,29 +220,6 @@ TEST(ShellResourceTest, IconGroupHoldsA32And16ImageOf16Colours) {
     EXPECT_NE(LoadImageW(Self(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0), nullptr);
 }
 
-// Reads a DLGTEMPLATE (the plain form, as the resource compiler writes DIALOG).
-struct TemplateReader {
-    const BYTE *p;
-    WORD Word() {
-        WORD w;
-        memcpy(&w, p, 2);
-        p += 2;
-        return w;
-    }
-    DWORD Dword() {
-        DWORD d = Word();
-        return d | static_cast<DWORD>(Word()) << 16;
-    }
-    void Align() { p = reinterpret_cast<const BYTE *>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR{3}); }
-    std::wstring SzOrOrd() {
-        WORD first = Word();
-        if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
-        std::wstring text;
-        for (WORD c = first; c != 0; c = Word()) text += static_cast<wchar_t>(c);
-        return text;
-    }
-};
-
 TEST(ShellResourceTest, AboutTemplateIsTheDevicesLayout) {
     const DLGTEMPLATE *tmpl = LoadDialogTemplate(IDD_ABOUT);
     ASSERT_NE(tmpl, nullptr);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../../tools/windows/find_window.h"
 #include "../../mcrsim/remote_client.h"
 #include "../../tools/capture/capture.h"
 #include "../../res/resource.h"
@@ -76,27 +77,7 @@ bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = kWaitMs) {
 void Settle() { WaitFor([] { return false; }, 400); }
 
 HWND FindTopLevel(const wchar_t *cls, const wchar_t *caption) {
-    struct Search {
-        const wchar_t *cls, *caption;
-        HWND found;
-    } search{cls, caption, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto *s = reinterpret_cast<Search *>(param);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            wchar_t cls[64] = L"", text[128] = L"";
-            GetClassNameW(hwnd, cls, 64);
-            GetWindowTextW(hwnd, text, 128);
-            if (pid == g_pid && std::wstring(cls) == s->cls && (!s->caption || std::wstring(text) == s->caption) &&
-                IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return window_search::FindTopLevel(g_pid, cls, caption, true);
 }
 
 HWND WaitForWindow(const wchar_t *cls, const wchar_t *caption) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,32 @@ void PumpFor(DWORD ms);
 // Waits (pumping) until the journal holds at least n entries starting with prefix.
 bool WaitForEntries(const std::wstring &prefix, size_t n, DWORD timeoutMs = 5000);
 size_t CountEntries(const std::wstring &prefix);
+
+// Reads a dialog template in its plain form (DLGTEMPLATE, as the resource compiler
+// writes DIALOG) field by field.
+struct TemplateReader {
+    const BYTE *p;
+    WORD Word() {
+        WORD w;
+        memcpy(&w, p, sizeof(w));
+        p += sizeof(w);
+        return w;
+    }
+    DWORD Dword() {
+        const DWORD low = Word();
+        return low | static_cast<DWORD>(Word()) << 16;
+    }
+    // Items start on a 4-byte boundary.
+    void Align() { p = reinterpret_cast<const BYTE *>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR{3}); }
+    // A string or, after 0xFFFF, an ordinal written as "#n".
+    std::wstring SzOrOrd() {
+        const WORD first = Word();
+        if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
+        std::wstring text;
+        for (WORD c = first; c != 0; c = Word()) text += static_cast<wchar_t>(c);
+        return text;
+    }
+};
 
 // The dialog template with this identifier from the test executable's resources.
 const DLGTEMPLATE *LoadDialogTemplate(int id);

@@ -28,6 +28,7 @@
 #include <functional>
 #include <string>
 
+#include "../windows/find_window.h"
 #include "../../mcrsim/core/deck.h"
 #include "../../mcrsim/remote_client.h"
 #include "../../mcrsim/simcard.h"
@@ -119,27 +120,7 @@ bool Ended() { return WaitForSingleObject(g_process, 0) == WAIT_OBJECT_0; }
 void Settle() { WaitFor([] { return false; }, 400); }
 
 HWND FindTopLevel(const wchar_t *cls, const wchar_t *caption) {
-    struct Search {
-        const wchar_t *cls, *caption;
-        HWND found;
-    } search{cls, caption, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto *s = reinterpret_cast<Search *>(param);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            wchar_t cls[64] = L"", text[128] = L"";
-            GetClassNameW(hwnd, cls, 64);
-            GetWindowTextW(hwnd, text, 128);
-            if (pid == g_pid && std::wcscmp(cls, s->cls) == 0 && (!s->caption || std::wcscmp(text, s->caption) == 0) &&
-                IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return window_search::FindTopLevel(g_pid, cls, caption, true);
 }
 
 HWND WaitForWindow(const wchar_t *cls, const wchar_t *caption, DWORD timeoutMs = kWaitMs) {
