@@ -11,21 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "../tools/windows/find_window.h"
 #include "../mcrsim/remote_client.h"
 #include "../res/resource.h"
+#include "support/childprocess.h"
 #include "support/testsupport.h"
 
 namespace {
 
 constexpr DWORD kWaitMs = 5000;
-
-std::wstring BesideMe(const wchar_t *name) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
 
 std::wstring WindowText(HWND hwnd) {
     wchar_t text[512] = L"";
@@ -53,125 +46,21 @@ std::wstring HexField(const std::string &data, size_t bufferBytes) {
 }
 
 // One run of Stripewell.exe, with its standard error read through a pipe.
-class Program {
+class Program : public testing_support::ChildProcess {
 public:
-    ~Program() {
-        if (process_ != nullptr) {
-            if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(process_, 99);
-                WaitForSingleObject(process_, kWaitMs);
-            }
-            CloseHandle(process_);
-        }
-        if (stderr_ != nullptr) CloseHandle(stderr_);
-    }
-
     // Starts the program and waits for its main window.
     ::testing::AssertionResult Start() {
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        HANDLE writeEnd = nullptr;
-        if (!CreatePipe(&stderr_, &writeEnd, &inherit, 0)) return ::testing::AssertionFailure() << "no pipe";
-        SetHandleInformation(stderr_, HANDLE_FLAG_INHERIT, 0);
-        HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                 OPEN_EXISTING, 0, nullptr);
-
-        STARTUPINFOW si{sizeof(si)};
-        si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_SHOWNORMAL;
-        si.hStdInput = nul;
-        si.hStdOutput = nul;
-        si.hStdError = writeEnd;
-        PROCESS_INFORMATION pi{};
-        const std::wstring exe = BesideMe(L"Stripewell.exe");
-        std::wstring cmd = L"\"" + exe + L"\"";
-        const BOOL started =
-            CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-        CloseHandle(writeEnd);
-        CloseHandle(nul);
-        if (!started) return ::testing::AssertionFailure() << "CreateProcessW failed: " << GetLastError();
-        process_ = pi.hProcess;
-        pid_ = pi.dwProcessId;
-        CloseHandle(pi.hThread);
-        if (!WaitFor([&] { return (main_ = FindTopLevel(L"STRIPEWELL", nullptr)) != nullptr; }))
+        if (!ChildProcess::Start(L"Stripewell.exe"))
+            return ::testing::AssertionFailure() << "CreateProcessW failed: " << GetLastError();
+        if (!WaitFor([&] { return (main_ = FindTopLevel(L"STRIPEWELL")) != nullptr; }))
             return ::testing::AssertionFailure() << "no main window; stderr:\n" << Stderr();
         return ::testing::AssertionSuccess();
     }
 
-    // Waits until pred() holds, reading the program's standard error meanwhile;
-    // false after timeoutMs.
-    bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = kWaitMs) {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            DrainStderr();
-            if (pred()) return true;
-            const DWORD spent = GetTickCount() - start;
-            if (spent >= timeoutMs) return false;
-            MsgWaitForMultipleObjects(1, &process_, FALSE, std::min<DWORD>(20, timeoutMs - spent), QS_ALLINPUT);
-        }
-    }
-
-    // The program's exit code once it has ended (within timeoutMs), else STILL_ACTIVE.
-    DWORD ExitCode(DWORD timeoutMs = kWaitMs) {
-        WaitFor([&] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }, timeoutMs);
-        DrainStderr();
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-
-    // A top-level window of this process by class and (when given) caption.
-    HWND FindTopLevel(const wchar_t *cls, const wchar_t *caption) const {
-        return window_search::FindTopLevel(pid_, cls, caption);
-    }
-
-    HWND WaitForDialog(const wchar_t *caption) {
-        HWND dlg = nullptr;
-        WaitFor([&] { return (dlg = FindTopLevel(L"#32770", caption)) != nullptr && IsWindowVisible(dlg); });
-        return dlg;
-    }
-
-    // Complete lines written to standard error so far, each without its "\r\n"
-    // (a line that ended otherwise keeps what it had, marked with "<no CR>").
-    std::vector<std::string> StderrLines() {
-        DrainStderr();
-        std::vector<std::string> lines;
-        size_t start = 0;
-        for (size_t nl; (nl = stderrText_.find('\n', start)) != std::string::npos; start = nl + 1) {
-            std::string line = stderrText_.substr(start, nl - start);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            else
-                line += "<no CR>";
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    const std::string &Stderr() {
-        DrainStderr();
-        return stderrText_;
-    }
-
+    HWND WaitForDialog(const wchar_t *caption) { return WaitForWindow(L"#32770", caption); }
     HWND main() const { return main_; }
-    DWORD pid() const { return pid_; }
 
 private:
-    // Takes whatever the pipe holds without blocking: the write end may also be held
-    // by other processes, so its end is never waited for.
-    void DrainStderr() {
-        DWORD available = 0;
-        while (PeekNamedPipe(stderr_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(stderr_, buffer, std::min<DWORD>(available, sizeof(buffer)), &got, nullptr) || got == 0)
-                return;
-            stderrText_.append(buffer, got);
-        }
-    }
-
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-    HANDLE stderr_ = nullptr;
-    std::string stderrText_;
     HWND main_ = nullptr;
 };
 

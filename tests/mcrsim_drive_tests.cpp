@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../tools/windows/find_window.h"
+#include "support/childprocess.h"
 #include "../mcrsim/core/damage_kinds.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
@@ -25,13 +25,6 @@ using mcrsim_control::Utf8;
 using mcrsim_control::Wide;
 
 constexpr DWORD kWaitMs = 8000;
-
-std::wstring BesideMe(const wchar_t *name) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
 
 // Waits, pumping this thread's messages, until pred() holds; false after timeoutMs.
 bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = kWaitMs) {
@@ -71,66 +64,6 @@ std::wstring Shown(const mcrsim::TrackRead &track, size_t bufferBytes) {
     return hex;
 }
 
-// A running program, started with its standard handles on NUL.
-class Process {
-public:
-    Process() = default;
-    Process(const Process &) = delete;
-    ~Process() {
-        if (process_ == nullptr) return;
-        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_, 99);
-            WaitForSingleObject(process_, kWaitMs);
-        }
-        CloseHandle(process_);
-    }
-
-    bool Start(const wchar_t *exe, const std::wstring &args = L"") {
-        const std::wstring path = BesideMe(exe);
-        std::wstring command = L"\"" + path + L"\"" + (args.empty() ? L"" : L" " + args);
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                 OPEN_EXISTING, 0, nullptr);
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = si.hStdOutput = si.hStdError = nul;
-        PROCESS_INFORMATION pi{};
-        const BOOL ok = CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-        CloseHandle(nul);
-        if (!ok) return false;
-        process_ = pi.hProcess;
-        pid_ = pi.dwProcessId;
-        CloseHandle(pi.hThread);
-        return true;
-    }
-
-    // A top-level window of this process of the given class.
-    HWND Window(const wchar_t *cls, const wchar_t *caption = nullptr) const {
-        return window_search::FindTopLevel(pid_, cls, caption);
-    }
-
-    HWND WaitForWindow(const wchar_t *cls, const wchar_t *caption = nullptr) const {
-        HWND hwnd = nullptr;
-        WaitFor([&] { return (hwnd = Window(cls, caption)) != nullptr && IsWindowVisible(hwnd); });
-        return hwnd;
-    }
-
-    // The exit code once the process has ended (within kWaitMs), else STILL_ACTIVE.
-    DWORD ExitCode() const {
-        WaitFor([&] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; });
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-
-    DWORD pid() const { return pid_; }
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-};
-
 // One run of mcrsim.exe with the given arguments and standard input.
 struct ToolRun {
     DWORD code = STILL_ACTIVE;
@@ -165,7 +98,7 @@ ToolRun RunTool(const std::wstring &args, const std::string &input = "") {
     si.hStdOutput = outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi{};
-    const std::wstring exe = BesideMe(L"mcrsim.exe");
+    const std::wstring exe = testing_support::BesideMe(L"mcrsim.exe");
     std::wstring command = L"\"" + exe + L"\" " + args;
     const BOOL started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     for (HANDLE theirs : {inRead, outWrite, errWrite}) CloseHandle(theirs);
@@ -257,7 +190,7 @@ public:
     DWORD pid() const { return process_.pid(); }
 
 private:
-    Process process_;
+    testing_support::ChildProcess process_;
     HWND main_ = nullptr;
     HWND dialog_ = nullptr;
 };
@@ -324,7 +257,7 @@ TEST(MCRSimDrive, ToolSwipesDeckCardsAndWedgeLinesPowersOffAndReportsTheState) {
 
 TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff) {
     ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
-    Process panelProcess;
+    testing_support::ChildProcess panelProcess;
     ASSERT_TRUE(panelProcess.Start(L"mcrsim-panel.exe"));
     HWND panel = panelProcess.WaitForWindow(MCRSIM_PANEL_CLASS);
     ASSERT_NE(panel, nullptr);
@@ -388,7 +321,7 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
 }
 
 TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {
-    Process panelProcess;
+    testing_support::ChildProcess panelProcess;
     const std::string deck = std::string(CARD_TEST_DATA) + "/typo.deck";
     ASSERT_TRUE(panelProcess.Start(L"mcrsim-panel.exe", L"--deck \"" + Wide(deck) + L"\""));
     HWND panel = panelProcess.WaitForWindow(MCRSIM_PANEL_CLASS);
@@ -401,7 +334,7 @@ TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
 
-    Process wrong;
+    testing_support::ChildProcess wrong;
     ASSERT_TRUE(wrong.Start(L"mcrsim-panel.exe", L"--colour blue"));
     EXPECT_EQ(wrong.ExitCode(), 2u) << "a usage error ends the panel before it opens";
 }

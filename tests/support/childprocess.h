@@ -1,0 +1,58 @@
+// A program started by a test as a process of its own (Stripewell.exe, the panel),
+// from the test executable's folder, with its standard error read through a pipe.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// The path of a file beside the test executable.
+std::wstring BesideMe(const wchar_t *name);
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+    // A process still running at the end is terminated.
+    ~ChildProcess();
+
+    // Starts exe (beside the test executable) with args; standard input and output on
+    // NUL, standard error into a pipe. False when it cannot start.
+    bool Start(const wchar_t *exe, const std::wstring &args = L"");
+
+    // Pumps this thread's messages and reads the process's standard error until
+    // pred() holds; false after timeoutMs.
+    bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = 8000);
+    // The exit code once the process has ended (within timeoutMs), else STILL_ACTIVE.
+    DWORD ExitCode(DWORD timeoutMs = 8000);
+
+    // A top-level window of the process by class and (when given) caption.
+    HWND FindTopLevel(const wchar_t *cls, const wchar_t *caption = nullptr) const;
+    // Waits for such a window to be visible; nullptr when it is not within 8 s.
+    HWND WaitForWindow(const wchar_t *cls, const wchar_t *caption = nullptr);
+
+    // Everything written to standard error so far.
+    const std::string &Stderr();
+    // Its complete lines, each without its "\r\n" (a line that ended otherwise keeps
+    // what it had, marked with "<no CR>").
+    std::vector<std::string> StderrLines();
+
+    DWORD pid() const { return pid_; }
+
+private:
+    // Takes whatever the pipe holds without blocking: the write end may also be held
+    // by other processes, so its end is never waited for.
+    void DrainStderr();
+
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HANDLE stderr_ = nullptr;
+    std::string stderrText_;
+};
+
+}  // namespace testing_support
