@@ -20,12 +20,6 @@ namespace {
 
 constexpr UINT kPowerBroadcast = 0x218;
 
-std::wstring OpenEntry(HWND hwnd) {
-    wchar_t text[64];
-    swprintf(text, 64, L"MCROpen(%llx)", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-    return text;
-}
-
 const Entries kClearedFields{FieldEntry(IDC_ISO1, L""), FieldEntry(IDC_ISO2, L""), FieldEntry(IDC_JIS2, L"")};
 
 Entries Concat(std::initializer_list<Entries> parts) {

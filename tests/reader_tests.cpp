@@ -17,12 +17,6 @@ using Entries = std::vector<std::wstring>;
 
 namespace {
 
-std::wstring OpenEntry(HWND hwnd) {
-    wchar_t text[64];
-    swprintf(text, 64, L"MCROpen(%llx)", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-    return text;
-}
-
 std::wstring Hex(const std::string &bytes, size_t bufferSize) {
     std::wstring text;
     wchar_t pair[3];
@@ -50,24 +44,8 @@ HANDLE Duplicate(HANDLE thread) {
     return copy;
 }
 
-class ReaderTest : public ::testing::Test {
+class ReaderTest : public InertCardDialogTest {
 protected:
-    void SetUp() override {
-        ResetSimulation();
-        owner_ = CreateOwnerWindow(240, 294);
-        dialog_ = CreateCardDialog(owner_, InertDlgProc);
-        ASSERT_NE(dialog_, nullptr);
-        WatchTrackFields(dialog_);
-        g_hCardDlg = dialog_;
-    }
-
-    void TearDown() override {
-        StopWorkers();
-        DestroyWindow(dialog_);
-        DestroyWindow(owner_);
-        PortSetDebugObserver(nullptr);
-    }
-
     // The reader opened for the dialog, notifying, workers running, journal empty.
     void OpenWithWorkers() {
         ASSERT_EQ(ReaderOpen(dialog_), TRUE);
@@ -82,9 +60,6 @@ protected:
         ASSERT_EQ(MCRSimSwipe(&card), 1);
         ASSERT_TRUE(WaitForEntries(L"MCRResume", resumes + 1)) << DumpJournal();
     }
-
-    HWND owner_ = nullptr;
-    HWND dialog_ = nullptr;
 };
 
 TEST_F(ReaderTest, OpenCreatesUnsetAutoResetEventsAndLogsOnlyTheStatus) {

@@ -12,24 +12,7 @@ using namespace testing_support;
 
 namespace {
 
-class RemoteTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetSimulation();
-        owner_ = CreateOwnerWindow(240, 294);
-        dialog_ = CreateCardDialog(owner_, InertDlgProc);
-        WatchTrackFields(dialog_);
-        g_hCardDlg = dialog_;
-    }
-    void TearDown() override {
-        StopWorkers();
-        DestroyWindow(dialog_);
-        DestroyWindow(owner_);
-        PortSetDebugObserver(nullptr);
-    }
-    HWND owner_ = nullptr;
-    HWND dialog_ = nullptr;
-};
+using RemoteTest = InertCardDialogTest;
 
 TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
     mcrsim_remote::Client client(GetCurrentProcessId());

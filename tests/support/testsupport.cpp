@@ -63,6 +63,12 @@ std::wstring FieldEntry(int fieldId, const std::wstring &text) {
     return L"set:" + std::to_wstring(fieldId) + L":" + text;
 }
 
+std::wstring OpenEntry(HWND hwnd) {
+    wchar_t text[64];
+    swprintf(text, 64, L"MCROpen(%llx)", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+    return text;
+}
+
 std::vector<std::wstring> Journal() {
     std::vector<std::wstring> entries;
     const int count = MCRSimJournalCount();
@@ -143,6 +149,22 @@ HWND CreateCardDialog(HWND owner, DLGPROC dlgProc) {
 }
 
 INT_PTR CALLBACK InertDlgProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+void InertCardDialogTest::SetUp() {
+    ResetSimulation();
+    owner_ = CreateOwnerWindow(240, 294);
+    dialog_ = CreateCardDialog(owner_, InertDlgProc);
+    ASSERT_NE(dialog_, nullptr);
+    WatchTrackFields(dialog_);
+    g_hCardDlg = dialog_;
+}
+
+void InertCardDialogTest::TearDown() {
+    StopWorkers();
+    DestroyWindow(dialog_);
+    DestroyWindow(owner_);
+    PortSetDebugObserver(nullptr);
+}
 
 void WatchTrackFields(HWND dlg) {
     for (int id : {IDC_ISO1, IDC_ISO2, IDC_JIS2}) SetWindowSubclass(GetDlgItem(dlg, id), FieldWatchProc, 1, 0);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -17,6 +19,8 @@ namespace testing_support {
 // Journal entries added by the tests beside the library's own ("MCRRead", ...).
 std::wstring LogEntry(const std::wstring &line);                // "log:<line>"
 std::wstring FieldEntry(int fieldId, const std::wstring &text); // "set:<id>:<text>"
+// The library's own entry for MCROpen with this window.
+std::wstring OpenEntry(HWND hwnd);
 
 // Everything journalled so far.
 std::vector<std::wstring> Journal();
@@ -76,6 +80,17 @@ HWND CreateOwnerWindow(int clientW, int clientH);
 HWND CreateCardDialog(HWND owner, DLGPROC dlgProc);
 // A dialog procedure that handles nothing, for testing the reader core alone.
 INT_PTR CALLBACK InertDlgProc(HWND, UINT, WPARAM, LPARAM);
+
+// The reader core with a card test dialog of the real template whose procedure does
+// nothing: the fields are watched and g_hCardDlg names the dialog. Workers the test
+// started are stopped afterwards.
+class InertCardDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    HWND owner_ = nullptr;
+    HWND dialog_ = nullptr;
+};
 // Journals every text set into fields 1002 to 1004 of dlg.
 void WatchTrackFields(HWND dlg);
 std::wstring FieldText(HWND dlg, int fieldId);
