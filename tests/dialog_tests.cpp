@@ -1,6 +1,7 @@
 // The card test dialog, its template as compiled, and dialog centring.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>

@@ -7,6 +7,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
