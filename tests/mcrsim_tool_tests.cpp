@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "../mcrsim/core/damage_kinds.h"
+#include "../mcrsim/core/trackview.h"
+#include "../mcrsim/draw/trackstrip.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/simcard.h"
 #include "../mcrsim/tool/control.h"
 #include "../mcrsim/tool/tool.h"
 #include "../reader/mcrlib.h"
+#include "../tools/capture/capture.h"
 
 namespace {
 
@@ -280,6 +283,54 @@ TEST(MCRSimToolShow, MarksTheFlippedBitAndTheStopAndNeedsNoReader) {
     const ToolRun blank = Tool({"show", "blank", "--damage", "truncate"});
     EXPECT_EQ(blank.code, kExitInput);
     EXPECT_TRUE(blank.io.out.empty());
+}
+
+// --- The track strip the panel and the docs draw ---------------------------------------
+
+TEST(TrackStrip, ColoursFramesAndMarksSitWhereTheLayoutPutsThem) {
+    using namespace trackstrip;
+    const Style style;
+    auto draw = [&](const char *card, mcrsim::Track track, Layout *layout) {
+        const mcrsim::TrackView view = mcrsim::ViewTrack(*mcrsim::FindCard(mcrsim::DefaultDeck(), card), track);
+        HDC screen = GetDC(nullptr);
+        *layout = LayOut(screen, view, 400, style);
+        ReleaseDC(nullptr, screen);
+        return screen_capture::Paint(400, layout->height, [&](HDC dc) { Draw(dc, 0, 0, view, *layout, style); });
+    };
+    // Mid-height of a bit's box: its bar for a 1, the cell's colour for a 0; the last
+    // column of every bit shows the cell's colour.
+    auto mid = [](const RECT &box) { return (box.top + box.bottom) / 2; };
+
+    // err-parity's ISO2: bit 5 of the recording (swipe bit 29) turned '3' into '2'.
+    Layout layout;
+    screen_capture::Picture pic = draw("err-parity", mcrsim::Track::Iso2, &layout);
+    const RECT zero = layout.BitBox(0), start0 = layout.BitBox(24), start2 = layout.BitBox(26), flipped = layout.BitBox(29);
+    ASSERT_GT(flipped.right, 0);
+    EXPECT_EQ(pic.At(zero.right - 1, mid(zero)), RoleColour(mcrsim::CharRole::Clocking));
+    EXPECT_EQ(pic.At(start0.right - 1, mid(start0)), RoleColour(mcrsim::CharRole::Start));
+    EXPECT_EQ(pic.At(start0.left, mid(start0)), kBitColour) << "the start sentinel's first bit is a 1";
+    EXPECT_EQ(pic.At(start2.left, mid(start2)), RoleColour(mcrsim::CharRole::Start)) << "its third is a 0";
+    EXPECT_EQ(pic.At(flipped.right - 1, mid(flipped)), RoleColour(mcrsim::CharRole::Data));
+    EXPECT_EQ(pic.At(flipped.left, flipped.bottom - 1), kFlippedColour) << "the flipped bit";
+    EXPECT_EQ(pic.At(flipped.left - 1, mid(flipped)), kDecidedColour) << "the frame of the character that stopped the read";
+    const RECT after = layout.BitBox(34);
+    EXPECT_EQ(pic.At(after.right - 1, mid(after)), kUnreadColour) << "what follows was not read";
+    // The stop mark stands between the failed character and the next.
+    EXPECT_GE(layout.stop.left, layout.BitBox(33).right);
+    EXPECT_LE(layout.stop.right, after.left);
+    EXPECT_EQ(pic.At(layout.stop.left, mid(after)), kStopColour);
+
+    // err-no-end's JIS2: the worn-off end sentinel and LRC, with the stop where they begin.
+    pic = draw("err-no-end", mcrsim::Track::Jis2, &layout);
+    const std::size_t endSentinel = mcrsim::kClockingBits + 70 * 8;
+    const RECT worn = layout.BitBox(endSentinel);
+    ASSERT_GT(worn.right, 0);
+    EXPECT_EQ(pic.At(worn.right - 1, mid(worn)), kErasedColour);
+    EXPECT_EQ(pic.At(layout.stop.left, mid(worn)), kStopColour);
+    EXPECT_LE(layout.stop.right, worn.left);
+    EXPECT_GE(layout.stop.left, layout.BitBox(endSentinel - 1).right);
+    EXPECT_EQ(pic.At(layout.BitBox(endSentinel - 1).right - 1, mid(worn)), RoleColour(mcrsim::CharRole::Data));
+    EXPECT_EQ(screen_capture::CountColour(pic, kDecidedColour), 0u) << "no character stopped this read";
 }
 
 // --- The reader: status, swipe, apo ----------------------------------------------------
