@@ -109,9 +109,15 @@ Layout LayOut(HDC dc, const mcrsim::TrackView &view, int width, const Style &sty
             const int top = rowTop + kStopOverhang + labelHeight;
             piece.box = {x + style.charGap, top, x + style.charGap + static_cast<int>(piece.count) * style.bitWidth,
                          top + style.barHeight};
-            if (piece.first == stopAt)
+            // The stop goes before the first piece not read, or at the end of the row
+            // the last piece read closes.
+            if (piece.first == stopAt && x == 0 && !layout.pieces.empty()) {
+                const RECT &last = layout.pieces.back().box;
+                layout.stop = {last.right, last.top - kStopOverhang, last.right + 2, last.bottom + kStopOverhang};
+            } else if (piece.first == stopAt) {
                 layout.stop = {piece.box.left - style.charGap / 2 - 1, top - kStopOverhang, piece.box.left - style.charGap / 2 + 1,
                                top + style.barHeight + kStopOverhang};
+            }
             layout.pieces.push_back(piece);
             x = piece.box.right;
             done += piece.count;
