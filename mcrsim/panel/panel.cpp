@@ -1,7 +1,8 @@
 // mcrsim-panel.exe: a small window a person uses as the card reader of a running
 // Stripewell: the deck's cards with a Swipe button and a damage choice, Power off, a
-// keyboard-wedge input line, and a status line with the reader's state (polled) and
-// the result of the last action.
+// keyboard-wedge input line, a status line with the reader's state (polled) and the
+// result of the last action, and the track view: the chosen card's tracks bit by bit,
+// then the last swipe's.
 //   mcrsim-panel [--deck FILE] [--pid N]
 #include <windows.h>
 #include <commctrl.h>
@@ -19,6 +20,7 @@
 #include "../core/wedge.h"
 #include "../tool/control.h"
 #include "panel_ids.h"
+#include "trackview.h"
 
 namespace {
 
@@ -65,14 +67,16 @@ void Poll(HWND dlg) {
     if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
 }
 
-void SwipeCard(HWND dlg) {
+// The card chosen in the list with the damage chosen in the boxes, and words for it
+// ("'full' with flip on iso2"); false, with why in *why, when there is none.
+bool ChosenCard(HWND dlg, mcrsim::Card *card, std::string *what, std::string *why) {
     const LRESULT index = SendDlgItemMessageW(dlg, IDC_PANEL_CARDS, LB_GETCURSEL, 0, 0);
     if (index == LB_ERR || static_cast<size_t>(index) >= g_panel.deck.size()) {
-        SetText(dlg, IDC_PANEL_RESULT, "Choose a card in the list first.");
-        return;
+        *why = "Choose a card in the list first.";
+        return false;
     }
-    mcrsim::Card card = g_panel.deck[static_cast<size_t>(index)];
-    std::string what = "'" + card.name + "'";
+    *card = g_panel.deck[static_cast<size_t>(index)];
+    *what = "'" + card->name + "'";
     const LRESULT kind = SendDlgItemMessageW(dlg, IDC_PANEL_DAMAGE, CB_GETCURSEL, 0, 0);
     const LRESULT trackIndex = SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_GETCURSEL, 0, 0);
     if (kind > 0 && static_cast<size_t>(kind) < std::size(mcrsim::kDamageKinds)) {
@@ -80,15 +84,35 @@ void SwipeCard(HWND dlg) {
         std::optional<mcrsim::Track> track;
         if (trackIndex >= 1 && trackIndex <= mcrsim::kTrackCount) track = mcrsim::kTracks[trackIndex - 1];
         const std::string trackName = track ? mcrsim::FormatOf(*track).name : "every track";
-        if (mcrsim::AddDamage(&card, info.kind, track) == 0) {
-            SetText(dlg, IDC_PANEL_RESULT,
-                    "Card " + what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
-                        " to damage (a blank stripe cannot be damaged); nothing swiped.");
-            return;
+        if (mcrsim::AddDamage(card, info.kind, track) == 0) {
+            *why = "Card " + *what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
+                   " to damage (a blank stripe cannot be damaged); nothing swiped.";
+            return false;
         }
-        what += " with " + std::string(info.name) + " on " + trackName;
+        *what += " with " + std::string(info.name) + " on " + trackName;
     }
-    ShowOutcome(dlg, Connect().Swipe(mcrsim::ReadCard(card), what));
+    return true;
+}
+
+// The track view follows the choice until a swipe, which it then shows.
+void ShowChoice(HWND dlg) {
+    mcrsim::Card card;
+    std::string what, why;
+    const bool chosen = ChosenCard(dlg, &card, &what, &why);
+    ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), chosen ? &card : nullptr,
+                      chosen ? "Chosen: " + what + ", as the reader would read it" : why);
+}
+
+void SwipeCard(HWND dlg) {
+    mcrsim::Card card;
+    std::string what, why;
+    if (!ChosenCard(dlg, &card, &what, &why)) {
+        SetText(dlg, IDC_PANEL_RESULT, why);
+        return;
+    }
+    const Outcome outcome = Connect().Swipe(mcrsim::ReadCard(card), what);
+    ShowOutcome(dlg, outcome);
+    if (outcome.code == kExitOk) ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), &card, "Last swipe: " + what);
 }
 
 void SwipeWedge(HWND dlg) {
@@ -104,7 +128,12 @@ void SwipeWedge(HWND dlg) {
     const Outcome outcome = Connect().Swipe(mcrsim::ReadCard(parse.card), "the wedge text");
     ShowOutcome(dlg, outcome);
     // Ready for the next swipe; text that did not reach the reader stays to try again.
-    if (outcome.code == kExitOk) SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
+    // A wedge swipe may be a real card: its tracks are not drawn.
+    if (outcome.code == kExitOk) {
+        SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
+        ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), nullptr,
+                          "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
+    }
 }
 
 // The wedge line takes Enter itself: a wedge reader ends every swipe with it.
@@ -144,6 +173,8 @@ void Fill(HWND dlg) {
     SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_SETCURSEL, 0, 0);
     SendDlgItemMessageW(dlg, IDC_PANEL_WEDGE, EM_SETLIMITTEXT, mcrsim::kMaxWedgeLine, 0);
     SetWindowSubclass(GetDlgItem(dlg, IDC_PANEL_WEDGE), WedgeEditProc, 0, 0);
+    CreateTrackView(dlg, IDC_PANEL_TRACKVIEW);
+    ShowChoice(dlg);
 }
 
 INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
@@ -163,6 +194,11 @@ INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
         case IDC_PANEL_WEDGE_GO: SwipeWedge(dlg); return TRUE;
         case IDC_PANEL_CARDS:
             if (HIWORD(wParam) == LBN_DBLCLK) SwipeCard(dlg);
+            if (HIWORD(wParam) == LBN_SELCHANGE) ShowChoice(dlg);
+            return TRUE;
+        case IDC_PANEL_DAMAGE:
+        case IDC_PANEL_TRACK:
+            if (HIWORD(wParam) == CBN_SELCHANGE) ShowChoice(dlg);
             return TRUE;
         case IDOK:  // Enter outside the wedge line swipes the chosen card
             if (GetFocus() == GetDlgItem(dlg, IDC_PANEL_CARDS)) SwipeCard(dlg);
@@ -256,7 +292,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     cls.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = MCRSIM_PANEL_CLASS;
-    if (!RegisterClassExW(&cls)) return 1;
+    if (!RegisterClassExW(&cls) || !RegisterTrackView(instance)) return 1;
 
     HWND dlg = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PANEL), nullptr, PanelProc, 0);
     if (dlg == nullptr) {

@@ -7,6 +7,7 @@
 #include "../core/deck.h"
 #include "../core/wedge.h"
 #include "control.h"
+#include "show.h"
 
 namespace mcrsim_tool {
 
@@ -95,7 +96,8 @@ struct CommandInfo {
 };
 
 const CommandInfo kCommands[] = {
-    {"list", true, false, false, 0},  {"swipe", true, true, true, 1}, {"apo", false, true, false, 0},
+    {"list", true, false, false, 0},  {"show", true, false, true, 1},   {"swipe", true, true, true, 1},
+    {"apo", false, true, false, 0},
     {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"help", false, false, false, 0},
 };
 
@@ -113,7 +115,8 @@ std::string CheckOptions(const CommandInfo &info, const Options &options) {
     if (options.track && !options.damage) return "--track goes with --damage";
     if (options.positional.size() > info.positional)
         return "'" + command + "' does not take '" + options.positional[info.positional] + "'";
-    if (options.positional.size() < info.positional) return "'swipe' needs the name of a card (mcrsim list shows them)";
+    if (options.positional.size() < info.positional)
+        return "'" + command + "' needs the name of a card (mcrsim list shows them)";
     return std::string();
 }
 
@@ -182,45 +185,71 @@ int List(const Options &options, Io &io) {
     return kExitOk;
 }
 
-int Swipe(const Options &options, Io &io) {
+// The card the command names, with the damage of --damage and --track added, and
+// words for it ("'full' with flip on iso2"). Returns kExitOk, or the exit code after
+// saying what is wrong (`done` names what did not happen: "nothing was swiped").
+int ChosenCard(const Options &options, Io &io, const std::string &done, mcrsim::Card *card, std::string *what) {
     LoadedDeck deck;
     if (!LoadDeck(options, io, &deck)) return kExitInput;
     const std::string &name = options.positional[0];
     const mcrsim::Card *found = mcrsim::FindCard(deck.cards, name);
     if (found == nullptr) {
-        io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); nothing was swiped.");
+        io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); " + done + ".");
         return kExitInput;
     }
-    mcrsim::Card card = *found;
-    std::string what = "'" + card.name + "'";
-    if (options.damage) {
-        const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*options.damage);
-        if (kind == nullptr) {
-            std::string names;
-            for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
-            return UsageError(io, "unknown damage '" + *options.damage + "' (expected " + names + ")");
-        }
-        std::optional<mcrsim::Track> track;
-        const std::string trackName = options.track ? *options.track : "all";
-        if (trackName != "all") {
-            const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
-            if (format == nullptr)
-                return UsageError(io, "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)");
-            track = format->track;
-        }
-        if (kind->kind != mcrsim::DamageKind::None) {
-            if (mcrsim::AddDamage(&card, kind->kind, track) == 0) {
-                io.Err("mcrsim: card " + what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
-                       " to damage (a blank stripe cannot be damaged); nothing was swiped.");
-                return kExitInput;
-            }
-            what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
-        }
+    *card = *found;
+    *what = "'" + card->name + "'";
+    if (!options.damage) return kExitOk;
+    const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*options.damage);
+    if (kind == nullptr) {
+        std::string names;
+        for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
+        return UsageError(io, "unknown damage '" + *options.damage + "' (expected " + names + ")");
     }
+    std::optional<mcrsim::Track> track;
+    const std::string trackName = options.track ? *options.track : "all";
+    if (trackName != "all") {
+        const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
+        if (format == nullptr) return UsageError(io, "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)");
+        track = format->track;
+    }
+    if (kind->kind == mcrsim::DamageKind::None) return kExitOk;
+    if (mcrsim::AddDamage(card, kind->kind, track) == 0) {
+        io.Err("mcrsim: card " + *what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
+               " to damage (a blank stripe cannot be damaged); " + done + ".");
+        return kExitInput;
+    }
+    *what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
+    return kExitOk;
+}
+
+int Swipe(const Options &options, Io &io) {
+    mcrsim::Card card;
+    std::string what;
+    const int chosen = ChosenCard(options, io, "nothing was swiped", &card, &what);
+    if (chosen != kExitOk) return chosen;
     Connection connection(options.pid);
     const Outcome outcome = connection.Swipe(mcrsim::ReadCard(card), what);
     (outcome.code == kExitOk ? io.Out(outcome.message) : io.Err(outcome.message));
     return outcome.code;
+}
+
+// Prints the card's tracks as the reader model reads them; needs no Stripewell. Deck
+// cards only: the tool takes no wedge line here, which may be a real card.
+int Show(const Options &options, Io &io) {
+    mcrsim::Card card;
+    std::string what;
+    const int chosen = ChosenCard(options, io, "nothing to show", &card, &what);
+    if (chosen != kExitOk) return chosen;
+    const bool utf8 = io.Utf8Output();
+    io.Out("Card " + what + (card.title.empty() ? "" : ": " + card.title));
+    for (mcrsim::Track t : mcrsim::kTracks) {
+        io.Out("");
+        for (const std::string &line : ShowTrack(mcrsim::ViewTrack(card, t), utf8)) io.Out(line);
+    }
+    io.Out("");
+    for (const std::string &line : ShowLegend(utf8)) io.Out(line);
+    return kExitOk;
 }
 
 int PowerOff(const Options &options, Io &io) {
@@ -280,6 +309,8 @@ std::vector<std::string> Usage() {
         "usage: mcrsim COMMAND [OPTIONS]",
         "Drives the simulated card reader inside a running Stripewell (run it beside Stripewell.exe).",
         "  mcrsim list [--deck FILE]        the deck's cards and what each track reads as",
+        "  mcrsim show CARD [--deck FILE] [--damage KIND [--track TRACK]]",
+        "                                   a card's tracks bit by bit, as the reader decodes them",
         "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--pid N]",
         "                                   swipes a card of the deck",
         "  mcrsim apo [--pid N]             powers the reader off, as its automatic power-off does",
@@ -312,6 +343,7 @@ int Run(const std::vector<std::string> &args, Io &io) {
     const std::string bad = CheckOptions(*info, options);
     if (!bad.empty()) return UsageError(io, bad);
     if (options.command == "list") return List(options, io);
+    if (options.command == "show") return Show(options, io);
     if (options.command == "swipe") return Swipe(options, io);
     if (options.command == "apo") return PowerOff(options, io);
     if (options.command == "status") return Status(options, io);
