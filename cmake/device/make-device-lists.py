@@ -69,7 +69,7 @@ def probe(cc, cflags, headers):
         m = ALIAS.match(line)
         if m:
             aliases[m.group(1)] = m.group(2)
-        defined.add(re.split(r"[ (]", line, 2)[1])
+        defined.add(re.split(r"[ (]", line, maxsplit=2)[1])
     if not declared:
         sys.exit(f"make-device-lists: {cc} -aux-info found no functions in {headers}")
     return declared, aliases, defined
