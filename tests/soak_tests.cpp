@@ -242,14 +242,26 @@ TEST_F(SoakTest, PowerEventsDuringReadsLeaveOnlyWholeTexts) {
 TEST_F(SoakTest, ClosingWhileAReadIsInFlightEndsCleanly) {
     Open();
     HANDLE readThread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_hReadThread, GetCurrentProcess(), &readThread, SYNCHRONIZE, FALSE, 0);
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), g_hReadThread, GetCurrentProcess(), &readThread,
+                                SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0));
     const MCRSimCard card = MakeCard("X", 1, "Y", 1, "Z", 1);
     ASSERT_EQ(MCRSimSwipe(&card), 1);
     // Without pumping, the worker stops inside its cycle at its first field write.
     HANDLE journalEvent = MCRSimJournalEvent();
     while (CountEntries(L"MCRRead") < 1) ASSERT_EQ(WaitForSingleObject(journalEvent, 5000), WAIT_OBJECT_0);
 
-    Close();  // the dialog ends and its window is destroyed under the worker
+    // The dialog ends and its window is destroyed under the worker. The worker is held
+    // still while the window goes: Wine 10's server spins for ever when another thread
+    // lists a dialog's children while that dialog's children are being destroyed, which
+    // would hang every process of the prefix instead of testing the worker.
+    SendMessageW(dialog_, WM_COMMAND, IDC_CLOSE, 0);
+    ASSERT_NE(SuspendThread(readThread), static_cast<DWORD>(-1));
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(readThread, &context);  // returns once the thread has really stopped
+    DestroyWindow(dialog_);
+    dialog_ = nullptr;
+    ASSERT_NE(ResumeThread(readThread), static_cast<DWORD>(-1));
     ASSERT_TRUE(WaitForThreadExit(readThread)) << "the worker finishes its cycle and leaves\n" << DumpJournal();
     EXPECT_EQ(CountEntries(L"MCRResume"), 2u) << "one from Close, one ending the worker's cycle";
     CloseHandle(readThread);
