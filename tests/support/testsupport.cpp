@@ -3,7 +3,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <map>
 
 #include "../../port/platform.h"
@@ -55,6 +57,41 @@ void TrackThread(HANDLE thread) {
     if (DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0))
         g_trackedWorkers[id] = copy;
 }
+
+// A test that hangs (a UI thread blocked on a worker that waits for it, a wait with
+// no time-out) fails with its journal well before ctest's 60 s timeout would kill it
+// with neither. The watchdog thread sleeps without a handle, so it still runs when
+// every thread of the test is blocked.
+constexpr ULONGLONG kHangMs = 40000;
+
+class HangWatchdog : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const ::testing::TestInfo &) override {
+        started_ = GetTickCount64();
+        if (thread_ == nullptr) thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+    }
+    void OnTestEnd(const ::testing::TestInfo &) override { started_ = 0; }
+
+private:
+    static DWORD WINAPI Watch(LPVOID self) {
+        auto *watchdog = static_cast<HangWatchdog *>(self);
+        for (;;) {
+            Sleep(250);
+            const ULONGLONG started = watchdog->started_;
+            if (started == 0 || GetTickCount64() - started < kHangMs) continue;
+            ADD_FAILURE() << "the test still runs after " << kHangMs / 1000 << " s: it hangs\n" << DumpJournal();
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    }
+    std::atomic<ULONGLONG> started_{0};
+    HANDLE thread_ = nullptr;
+};
+
+const bool g_hangWatchdogInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new HangWatchdog);
+    return true;
+}();
 
 }  // namespace
 
