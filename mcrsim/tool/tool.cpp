@@ -21,6 +21,7 @@ struct Options {
     std::optional<DWORD> pid;
     std::optional<std::string> damage;
     std::optional<std::string> track;
+    bool check = false;
     bool help = false;
 };
 
@@ -49,6 +50,11 @@ std::string ParseOptions(const std::vector<std::string> &args, Options *options)
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options->help = true;
+            continue;
+        }
+        if (arg == "--check") {
+            if (options->command != "swipe") return "'" + options->command + "' takes no --check";
+            options->check = true;
             continue;
         }
         if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
@@ -96,7 +102,9 @@ struct CommandInfo {
 
 const CommandInfo kCommands[] = {
     {"list", true, false, false, 0},  {"swipe", true, true, true, 1}, {"apo", false, true, false, 0},
-    {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"help", false, false, false, 0},
+    {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"relay", false, true, false, 0},
+    {"check", true, true, true, 1},
+    {"help", false, false, false, 0},
 };
 
 const CommandInfo *FindCommand(const std::string &name) {
@@ -113,7 +121,8 @@ std::string CheckOptions(const CommandInfo &info, const Options &options) {
     if (options.track && !options.damage) return "--track goes with --damage";
     if (options.positional.size() > info.positional)
         return "'" + command + "' does not take '" + options.positional[info.positional] + "'";
-    if (options.positional.size() < info.positional) return "'swipe' needs the name of a card (mcrsim list shows them)";
+    if (options.positional.size() < info.positional)
+        return "'" + command + "' needs the name of a card (mcrsim list shows them)";
     return std::string();
 }
 
@@ -182,7 +191,9 @@ int List(const Options &options, Io &io) {
     return kExitOk;
 }
 
-int Swipe(const Options &options, Io &io) {
+// The card the options name, with their damage; kExitOk, or the exit code after saying
+// what is wrong.
+int ChosenCard(const Options &options, Io &io, mcrsim::Card *card, std::string *what) {
     LoadedDeck deck;
     if (!LoadDeck(options, io, &deck)) return kExitInput;
     const std::string &name = options.positional[0];
@@ -191,36 +202,76 @@ int Swipe(const Options &options, Io &io) {
         io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); nothing was swiped.");
         return kExitInput;
     }
-    mcrsim::Card card = *found;
-    std::string what = "'" + card.name + "'";
-    if (options.damage) {
-        const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*options.damage);
-        if (kind == nullptr) {
-            std::string names;
-            for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
-            return UsageError(io, "unknown damage '" + *options.damage + "' (expected " + names + ")");
-        }
-        std::optional<mcrsim::Track> track;
-        const std::string trackName = options.track ? *options.track : "all";
-        if (trackName != "all") {
-            const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
-            if (format == nullptr)
-                return UsageError(io, "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)");
-            track = format->track;
-        }
-        if (kind->kind != mcrsim::DamageKind::None) {
-            if (mcrsim::AddDamage(&card, kind->kind, track) == 0) {
-                io.Err("mcrsim: card " + what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
-                       " to damage (a blank stripe cannot be damaged); nothing was swiped.");
-                return kExitInput;
-            }
-            what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
-        }
+    *card = *found;
+    *what = "'" + card->name + "'";
+    if (!options.damage) return kExitOk;
+    const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*options.damage);
+    if (kind == nullptr) {
+        std::string names;
+        for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
+        return UsageError(io, "unknown damage '" + *options.damage + "' (expected " + names + ")");
     }
+    std::optional<mcrsim::Track> track;
+    const std::string trackName = options.track ? *options.track : "all";
+    if (trackName != "all") {
+        const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
+        if (format == nullptr) return UsageError(io, "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)");
+        track = format->track;
+    }
+    if (kind->kind == mcrsim::DamageKind::None) return kExitOk;
+    if (mcrsim::AddDamage(card, kind->kind, track) == 0) {
+        io.Err("mcrsim: card " + *what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
+               " to damage (a blank stripe cannot be damaged); nothing was swiped.");
+        return kExitInput;
+    }
+    *what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
+    return kExitOk;
+}
+
+// Compares the card test dialog with what the reader read: the verdict, then each field.
+int CheckDialog(Connection &connection, const mcrsim::CardRead &read, Io &io) {
+    std::vector<std::string> shown;
+    const Outcome check = connection.Check(read, &shown);
+    const bool ok = check.code == kExitOk;
+    (ok ? io.Out(check.message) : io.Err(check.message));
+    for (const std::string &line : shown) (ok ? io.Out("  " + line) : io.Err("  " + line));
+    return check.code;
+}
+
+int Swipe(const Options &options, Io &io) {
+    mcrsim::Card card;
+    std::string what;
+    if (const int code = ChosenCard(options, io, &card, &what); code != kExitOk) return code;
     Connection connection(options.pid);
-    const Outcome outcome = connection.Swipe(mcrsim::ReadCard(card), what);
+    const mcrsim::CardRead read = mcrsim::ReadCard(card);
+    const Outcome outcome = connection.Swipe(read, what);
     (outcome.code == kExitOk ? io.Out(outcome.message) : io.Err(outcome.message));
-    return outcome.code;
+    if (outcome.code != kExitOk || !options.check) return outcome.code;
+    return CheckDialog(connection, read, io);
+}
+
+// The card's read compared with the dialog as it is, without a swipe (after a swipe
+// from the panel or elsewhere).
+int Check(const Options &options, Io &io) {
+    mcrsim::Card card;
+    std::string what;
+    if (const int code = ChosenCard(options, io, &card, &what); code != kExitOk) return code;
+    Connection connection(options.pid);
+    if (!connection.connected()) {
+        io.Err(connection.failure().message);
+        return connection.failure().code;
+    }
+    return CheckDialog(connection, mcrsim::ReadCard(card), io);
+}
+
+// Passes the requests of a relay client in another Wine prefix (the panel, which
+// scripts/run starts in a prefix of its own) to the reader of Stripewell: one line in,
+// one line out, until standard input ends.
+int Relay(const Options &options, Io &io) {
+    mcrsim_remote::Client client(options.pid.value_or(mcrsim_remote::FindStripewell()));
+    std::string line;
+    while (io.ReadLine(&line)) io.Out(mcrsim_remote::RelayAnswer(client, line));
+    return kExitOk;
 }
 
 int PowerOff(const Options &options, Io &io) {
@@ -280,11 +331,16 @@ std::vector<std::string> Usage() {
         "usage: mcrsim COMMAND [OPTIONS]",
         "Drives the simulated card reader inside a running Stripewell (run it beside Stripewell.exe).",
         "  mcrsim list [--deck FILE]        the deck's cards and what each track reads as",
-        "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--pid N]",
-        "                                   swipes a card of the deck",
+        "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--check] [--pid N]",
+        "                                   swipes a card of the deck; with --check, then compares",
+        "                                   the card test dialog's fields with what the reader read",
+        "  mcrsim check CARD [--deck FILE] [--damage KIND [--track TRACK]] [--pid N]",
+        "                                   compares the card test dialog with what the reader reads",
+        "                                   of that card, without swiping it",
         "  mcrsim apo [--pid N]             powers the reader off, as its automatic power-off does",
         "  mcrsim status [--pid N]          the reader's state",
         "  mcrsim wedge [--pid N]           swipes each keyboard-wedge line read from standard input",
+        "  mcrsim relay [--pid N]           carries a panel's requests from another Wine prefix (scripts/run)",
         "  mcrsim help                      this text",
         "Options:",
         "  --deck FILE     a deck file (docs/cards.md) instead of the built-in deck",
@@ -292,7 +348,8 @@ std::vector<std::string> Usage() {
         "  --damage KIND   flip, lose-start, lose-end, truncate or reversed, added as the card is swiped",
         "  --track TRACK   the track --damage hits: iso1, iso2, jis2 or all (the default)",
         "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line); 2 usage;",
-        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying).",
+        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying);",
+        "  5 swipe --check, check: Stripewell does not show what the reader read.",
     };
 }
 
@@ -315,6 +372,8 @@ int Run(const std::vector<std::string> &args, Io &io) {
     if (options.command == "swipe") return Swipe(options, io);
     if (options.command == "apo") return PowerOff(options, io);
     if (options.command == "status") return Status(options, io);
+    if (options.command == "relay") return Relay(options, io);
+    if (options.command == "check") return Check(options, io);
     return Wedge(options, io);
 }
 
