@@ -2,6 +2,7 @@
 // files, the built-in deck, and the error table against docs/cards.md.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "damage_kinds.h"
 #include "deck.h"
 
 using namespace mcrsim;
@@ -190,6 +192,176 @@ TEST(CardDamage, EachKindGivesItsStatusOnEveryTrack) {
 
         EXPECT_EQ(DecodeTrack(format, SwipeBits(format, Bits(), Damage())).status, kErrNoData) << format.name;
         EXPECT_EQ(DecodeTrack(format, Bits()).status, kErrNoData) << format.name;
+    }
+}
+
+// --- The decoder's trace ----------------------------------------------------------------
+
+namespace {
+
+// The trace covers what the decoder read, stretch after stretch, each holding the bits
+// of the swipe at its place; the data it hands over are the data characters it traced.
+void ExpectTraceHoldsTheSwipe(const TrackFormat &format, const Bits &bits, const Decoded &decoded) {
+    const DecodeTrace &trace = decoded.trace;
+    ASSERT_EQ(trace.swipeBits, bits.size());
+    EXPECT_EQ(trace.direction, decoded.direction);
+    std::size_t pos = 0;
+    std::string data;
+    for (const TraceChar &ch : trace.chars) {
+        ASSERT_EQ(ch.first, pos) << RoleName(ch.role);
+        std::uint8_t code = 0;
+        for (int b = 0; ch.role != CharRole::Clocking && b < format.dataBits; ++b)
+            code |= static_cast<std::uint8_t>(bits[trace.ToSwipe(pos + b)] << b);
+        if (ch.role == CharRole::Clocking)
+            for (std::size_t b = 0; b < ch.count; ++b) EXPECT_EQ(bits[trace.ToSwipe(pos + b)], 0) << pos + b;
+        else
+            EXPECT_EQ(ch.parityBit, bits[trace.ToSwipe(pos + format.dataBits)]) << pos;
+        EXPECT_EQ(ch.code, code) << pos;
+        EXPECT_EQ(ch.parityOk, ch.role == CharRole::Clocking || ch.parityBit == ParityBit(format, code)) << pos;
+        if (ch.role == CharRole::Data) data.push_back(static_cast<char>(CharOf(format, ch.code)));
+        pos += ch.count;
+    }
+    EXPECT_EQ(trace.stopAt, pos);
+    if (decoded.status == kTrackGood) EXPECT_EQ(decoded.data, data);
+}
+
+}  // namespace
+
+TEST(CardTrace, EachErrorSaysWhereAndWhyTheReadStopped) {
+    const std::size_t C = kClockingBits;
+    for (Track t : kTracks) {
+        const TrackFormat &format = FormatOf(t);
+        const std::size_t w = static_cast<std::size_t>(format.charBits), d = static_cast<std::size_t>(format.dataBits);
+        const std::size_t n = 20, tooLong = format.bufferBytes + 1;
+        auto damage = [](std::vector<std::size_t> flips, bool reversed = false) {
+            Damage result;
+            result.flips = std::move(flips);
+            result.reversed = reversed;
+            return result;
+        };
+        Damage loseStart, loseEnd, truncate;
+        loseStart.loseStart = true;
+        loseEnd.loseEnd = true;
+        truncate.truncateAfter = 10 * w + 2;
+        const int none = -1;
+        const std::size_t kFirstOne = std::string::npos;
+        // stop: where the deciding character starts along the swipe (its lowest bit),
+        // or, without one, where the decoder stopped.
+        const struct {
+            const char *what;
+            std::size_t chars;  // data characters recorded; npos for a blank stripe
+            Damage damage;
+            std::uint32_t status;
+            int role;
+            std::size_t stop;
+            Direction direction;
+            std::string why;
+        } cases[] = {
+            {"good", n, Damage(), kTrackGood, int(CharRole::Lrc), C + (n + 2) * w, Direction::Forward, "the LRC"},
+            {"blank", std::string::npos, Damage(), kErrNoData, none, 2 * C, Direction::Forward, "all 48 bits are zeros"},
+            {"start flipped", n, damage({1}), kErrNoStartSentinel, int(CharRole::Start), C, Direction::Forward,
+             "fails its parity"},
+            // The read starts at the first 1 bit after the erased sentinel.
+            {"start lost", n, loseStart, kErrNoStartSentinel, int(CharRole::Start), kFirstOne, Direction::Forward,
+             "the first character, "},
+            {"data flipped", n, damage({3 * w + 1}), kErrParity, int(CharRole::Data), C + 3 * w, Direction::Forward,
+             "data character 3, "},
+            {"too long", tooLong, Damage(), kErrTooLong, int(CharRole::Data), C + tooLong * w, Direction::Forward,
+             "data character " + std::to_string(tooLong) + " is one more than the buffer's"},
+            {"end lost", n, loseEnd, kErrNoEndSentinel, none, C + (n + 1) * w, Direction::Forward,
+             "no end sentinel before the blank end"},
+            {"truncated", n, truncate, kErrTruncated, none, C + 10 * w, Direction::Forward,
+             "with 2 bits, fewer than a character, before the end sentinel"},
+            {"data and parity flipped", n, damage({3 * w + 1, 3 * w + d}), kErrLrc, int(CharRole::Lrc), C + (n + 2) * w,
+             Direction::Forward, "does not match the data's"},
+            {"LRC flipped", n, damage({(n + 2) * w}), kErrLrc, int(CharRole::Lrc), C + (n + 2) * w, Direction::Forward,
+             "fails its parity"},
+            // Backwards, data character 3 passes the head as the 20th character.
+            {"backward, data flipped", n, damage({3 * w + 1}, true), kErrParity, int(CharRole::Data), C + (n - 1) * w,
+             Direction::Backward, "data character 3, "},
+        };
+        for (const auto &c : cases) {
+            const std::string where = std::string(format.name) + ", " + c.what;
+            const Bits content = c.chars == std::string::npos ? Bits() : Encode(format, Fill(format, c.chars));
+            const Bits bits = SwipeBits(format, content, c.damage);
+            const Decoded decoded = DecodeTrack(format, bits);
+            EXPECT_EQ(decoded.status, c.status) << where;
+            EXPECT_EQ(decoded.direction, c.direction) << where;
+            ExpectTraceHoldsTheSwipe(format, bits, decoded);
+            const DecodeTrace &trace = decoded.trace;
+            if (c.role == none) {
+                EXPECT_EQ(trace.stopChar, none) << where;
+                EXPECT_EQ(trace.ToSwipe(trace.stopAt), c.stop) << where;
+            } else {
+                ASSERT_GE(trace.stopChar, 0) << where;
+                const TraceChar &stop = trace.chars[static_cast<std::size_t>(trace.stopChar)];
+                EXPECT_EQ(int(stop.role), c.role) << where;
+                const std::size_t expected =
+                    c.stop == kFirstOne ? std::find(bits.begin(), bits.end(), 1) - bits.begin() : c.stop;
+                EXPECT_EQ(std::min(trace.ToSwipe(stop.first), trace.ToSwipe(stop.first + w - 1)), expected) << where;
+                EXPECT_EQ(trace.stopAt, stop.first + w) << where << ": the decoder stops after that character";
+            }
+            EXPECT_EQ(trace.otherTried, c.status != kTrackGood || c.direction == Direction::Backward) << where;
+            EXPECT_NE(DescribeStop(format, decoded).find(c.why), std::string::npos)
+                << where << ": " << DescribeStop(format, decoded);
+        }
+    }
+}
+
+TEST(CardTrace, EachDamageKindShowsWhereItHit) {
+    const Card &full = *FindCard(DefaultDeck(), "full");
+    for (Track t : kTracks) {
+        const TrackFormat &format = FormatOf(t);
+        const std::size_t w = static_cast<std::size_t>(format.charBits);
+        const std::size_t contentBits = (full[t].data.size() + 3) * w;
+        const Bits clean = SwipeTrackBits(full, t);
+        for (const DamageKindInfo &info : kDamageKinds) {
+            Card card = full;
+            AddDamage(&card, info.kind, t);
+            const Damage &damage = card[t].damage;
+            const Bits bits = SwipeTrackBits(card, t);
+            const Decoded decoded = DecodeTrack(format, bits);
+            const DecodeTrace &trace = decoded.trace;
+            const std::string where = std::string(format.name) + ", " + info.name;
+            ExpectTraceHoldsTheSwipe(format, bits, decoded);
+            const TraceChar *stop = trace.stopChar >= 0 ? &trace.chars[static_cast<std::size_t>(trace.stopChar)] : nullptr;
+            switch (info.kind) {
+            case DamageKind::None:
+            case DamageKind::Reversed:
+                EXPECT_EQ(decoded.status, kTrackGood) << where;
+                EXPECT_EQ(decoded.direction, damage.reversed ? Direction::Backward : Direction::Forward) << where;
+                EXPECT_EQ(trace.stopAt, kClockingBits + contentBits) << where;
+                break;
+            case DamageKind::FlippedBit: {
+                // The one bit that differs from the clean swipe is the one the damage
+                // named, inside the character that failed.
+                ASSERT_EQ(damage.flips.size(), 1u);
+                const std::size_t at = SwipePosition(contentBits, damage, damage.flips[0]);
+                for (std::size_t i = 0; i < bits.size(); ++i) EXPECT_EQ(bits[i] != clean[i], i == at) << where << " bit " << i;
+                EXPECT_EQ(decoded.status, kErrParity) << where;
+                ASSERT_NE(stop, nullptr) << where;
+                EXPECT_TRUE(at >= stop->first && at < stop->first + w) << where << ": bit " << at << ", character at " << stop->first;
+                EXPECT_FALSE(stop->parityOk) << where;
+                break;
+            }
+            case DamageKind::LostStart:
+                EXPECT_EQ(decoded.status, kErrNoStartSentinel) << where;
+                ASSERT_NE(stop, nullptr) << where;
+                EXPECT_GE(stop->first, SwipePosition(contentBits, damage, w)) << where << ": a character after it";
+                EXPECT_EQ(trace.chars[0].count, stop->first) << where << ": zeros up to there";
+                break;
+            case DamageKind::LostEnd:
+                EXPECT_EQ(decoded.status, kErrNoEndSentinel) << where;
+                EXPECT_EQ(trace.stopAt, SwipePosition(contentBits, damage, contentBits - 2 * w)) << where;
+                break;
+            case DamageKind::Truncated:
+                EXPECT_EQ(decoded.status, kErrTruncated) << where;
+                EXPECT_EQ(bits.size(), kClockingBits + damage.truncateAfter) << where;
+                EXPECT_EQ(SwipePosition(contentBits, damage, damage.truncateAfter), kNotSwiped) << where;
+                EXPECT_LT(trace.swipeBits - trace.stopAt, w) << where;
+                break;
+            }
+        }
     }
 }
 
@@ -442,6 +614,14 @@ TEST(CardErrorTable, DocumentationMirrorsTheCode) {
         EXPECT_EQ(m[4].str(), error.description) << line;
     }
     EXPECT_EQ(rows, kTrackErrorCount);
+    // One picture per code, made by the build (track_pictures).
+    const std::string docDir = std::string(CARDS_DOC).substr(0, std::string(CARDS_DOC).rfind('/') + 1);
+    for (const TrackErrorInfo &error : kTrackErrors) {
+        char picture[32];
+        std::snprintf(picture, sizeof picture, "tracks/error-%02x.png", static_cast<unsigned>(error.code));
+        EXPECT_NE(doc.find(std::string("](") + picture + ")", section), std::string::npos) << picture;
+        EXPECT_EQ(ReadText(docDir + picture).compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << docDir + picture;
+    }
 }
 
 TEST(CardErrorTable, DocumentedBuiltInDeckMatchesItsReads) {

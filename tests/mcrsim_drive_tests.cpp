@@ -289,6 +289,22 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     ASSERT_NE(lostEnd, CB_ERR);
     SendDlgItemMessageW(panel, IDC_PANEL_DAMAGE, CB_SETCURSEL, static_cast<WPARAM>(lostEnd), 0);
     SendDlgItemMessageW(panel, IDC_PANEL_TRACK, CB_SETCURSEL, 2, 0);  // ISO2
+    // The track view, under the list and inside the panel, follows the choice.
+    HWND view = GetDlgItem(panel, IDC_PANEL_TRACKVIEW);
+    ASSERT_NE(view, nullptr);
+    RECT list{}, viewRect{}, client{};
+    GetWindowRect(GetDlgItem(panel, IDC_PANEL_CARDS), &list);
+    GetWindowRect(view, &viewRect);
+    GetClientRect(panel, &client);
+    MapWindowPoints(panel, nullptr, reinterpret_cast<POINT *>(&client), 2);
+    EXPECT_GE(viewRect.top, list.bottom);
+    EXPECT_LE(viewRect.bottom, client.bottom);
+    SendMessageW(panel, WM_COMMAND, MAKEWPARAM(IDC_PANEL_TRACK, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(panel, IDC_PANEL_TRACK)));
+    EXPECT_EQ(Utf8(Text(view)), "Chosen: 'full' with lose-end on iso2, as the reader would read it\r\n"
+                                "iso1  good (57 characters), read forward\r\n"
+                                "iso2  Error:14 (no-end), read forward (backward: no-start)\r\n"
+                                "jis2  good (69 characters), read forward");
     SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
     mcrsim::Card worn = DeckCard("full");
     mcrsim::AddDamage(&worn, mcrsim::DamageKind::LostEnd, mcrsim::Track::Iso2);
@@ -297,6 +313,7 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     EXPECT_TRUE(program.Shows(wornRead));
     EXPECT_EQ(Field(panel, IDC_PANEL_RESULT).rfind(L"Swiped 'full' with lose-end on iso2: iso1 good", 0), 0u)
         << Utf8(Field(panel, IDC_PANEL_RESULT));
+    EXPECT_EQ(Text(view).rfind(L"Last swipe: 'full' with lose-end on iso2\r\niso1  good", 0), 0u) << Utf8(Text(view));
     // The panel reads the dialog back, decoded, and compares it with what the reader read.
     EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_VERDICT) == L"Stripewell shows what the reader read."; }))
         << Utf8(Field(panel, IDC_PANEL_VERDICT));
@@ -324,6 +341,7 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     PostMessageW(wedge, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(program.Shows(mcrsim::ReadCard(mcrsim::ParseWedge(line).card)));
     EXPECT_TRUE(WaitFor([&] { return Text(wedge).empty(); })) << "the line is ready for the next swipe";
+    EXPECT_EQ(Utf8(Text(view)), "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
 
     SendDlgItemMessageW(panel, IDC_PANEL_POWER_OFF, BM_CLICK, 0, 0);
     const std::wstring apo[3] = {L"APO", L"APO", L"APO"};

@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../mcrsim/core/damage_kinds.h"
+#include "../mcrsim/core/trackview.h"
+#include "../mcrsim/draw/trackstrip.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/simcard.h"
@@ -23,6 +26,7 @@
 #include "../reader/reader.h"
 #include "../res/resource.h"
 #include "support/testsupport.h"
+#include "../tools/capture/capture.h"
 
 namespace {
 
@@ -34,6 +38,7 @@ public:
     explicit Captured(std::vector<std::string> input = {}) : input_(std::move(input)) {}
     void Out(const std::string &line) override { out.push_back(line); }
     void Err(const std::string &line) override { err.push_back(line); }
+    bool Utf8Output() const override { return utf8; }
     bool ReadLine(std::string *line) override {
         if (next_ >= input_.size()) return false;
         *line = input_[next_++];
@@ -46,6 +51,7 @@ public:
         return text;
     }
     std::vector<std::string> out, err;
+    bool utf8 = false;
 
 private:
     std::vector<std::string> input_;
@@ -57,8 +63,9 @@ struct ToolRun {
     Captured io;
 };
 
-ToolRun Tool(std::vector<std::string> args, std::vector<std::string> input = {}) {
+ToolRun Tool(std::vector<std::string> args, std::vector<std::string> input = {}, bool utf8 = false) {
     ToolRun run{0, Captured(std::move(input))};
+    run.io.utf8 = utf8;
     run.code = mcrsim_tool::Run(args, run.io);
     return run;
 }
@@ -144,6 +151,9 @@ TEST(MCRSimToolArgs, UsageErrorsSayWhatIsWrongAndExitTwo) {
         {{"frobnicate"}, "unknown command 'frobnicate'"},
         {{"swipe"}, "'swipe' needs the name of a card"},
         {{"swipe", "full", "iso"}, "'swipe' does not take 'iso'"},
+        {{"show"}, "'show' needs the name of a card"},
+        {{"show", "full", "--pid", "4"}, "'show' takes no --pid"},
+        {{"show", "full", "--damage", "flip", "--track", "iso4"}, "unknown track 'iso4'"},
         {{"status", "extra"}, "'status' does not take 'extra'"},
         {{"status", "--pid"}, "--pid needs a value"},
         {{"status", "--pid", "abc"}, "--pid needs a process id (a number above 0), not 'abc'"},
@@ -217,6 +227,118 @@ TEST(MCRSimToolList, DeckFilesLoadWholeOrNotAtAll) {
     EXPECT_EQ(missing.code, kExitInput);
     EXPECT_EQ(missing.io.err.at(0), good + ".gone: cannot open the file");
     DeleteFileW(Wide(good).c_str());
+}
+
+// --- show -------------------------------------------------------------------------------
+
+namespace {
+
+// The lines of one track's part of `mcrsim show`: from its status line to the blank line.
+std::vector<std::string> TrackPart(const std::vector<std::string> &out, const std::string &track) {
+    auto first = std::find_if(out.begin(), out.end(), [&](const std::string &l) { return l.rfind(track + "  ", 0) == 0; });
+    return {first, std::find(first, out.end(), std::string())};
+}
+
+}  // namespace
+
+TEST(MCRSimToolShow, MarksTheFlippedBitAndTheStopAndNeedsNoReader) {
+    ASSERT_EQ(mcrsim_remote::FindStripewell(), 0u);
+    const ToolRun clean = Tool({"show", "full"});
+    const ToolRun flipped = Tool({"show", "full", "--damage", "flip", "--track", "iso2"});
+    ASSERT_EQ(flipped.code, kExitOk) << flipped.io.Text();
+    EXPECT_TRUE(flipped.io.err.empty());
+    EXPECT_EQ(flipped.io.out[0], "Card 'full' with flip on iso2: " + mcrsim::DefaultDeck()[0].title);
+    const std::vector<std::string> before = TrackPart(clean.io.out, "iso2"), after = TrackPart(flipped.io.out, "iso2");
+    ASSERT_GE(after.size(), 3u) << flipped.io.Text();
+    EXPECT_EQ(after[0], "iso2  Error:12 (parity), read forward (backward: no-start)");
+    EXPECT_EQ(after[1], "  data character 19, '8' (0x38) (bits 119..123), fails its parity.");
+    EXPECT_EQ(TrackPart(clean.io.out, "iso1"), TrackPart(flipped.io.out, "iso1")) << "the other tracks as they were";
+
+    // The one bit that differs from the clean card's is marked under it, the rest of its
+    // character as the one that stopped the read, and the stop follows it.
+    // Rows of bits begin with the number of their first bit; the marks are below them.
+    auto bitRows = [](const std::vector<std::string> &part) {
+        std::map<std::string, size_t> rows;
+        for (size_t i = 2; i < part.size(); ++i)
+            if (part[i].size() > 7 && part[i][5] >= '0' && part[i][5] <= '9') rows[part[i].substr(0, 7)] = i;
+        return rows;
+    };
+    const auto beforeRows = bitRows(before);
+    int differing = 0;
+    for (const auto &[number, i] : bitRows(after)) {
+        ASSERT_EQ(beforeRows.count(number), 1u) << number;
+        const std::string &was = before[beforeRows.at(number)], &is = after[i];
+        for (size_t col = 7; col < is.size() && col < was.size(); ++col) {
+            if (is[col] == was[col] || (is[col] != '0' && is[col] != '1')) continue;
+            ++differing;
+            ASSERT_LT(i + 1, after.size());
+            EXPECT_EQ(after[i + 1].substr(col, 5), "^!!!!") << is << "\n" << after[i + 1];
+            EXPECT_EQ(is.substr(col - 1, 7), " 00011|") << "'9' (10011) with its lowest bit turned over";
+        }
+    }
+    EXPECT_EQ(differing, 1) << flipped.io.Text();
+
+    // The same in UTF-8; plain ASCII otherwise.
+    const ToolRun utf8 = Tool({"show", "full", "--damage", "flip", "--track", "iso2"}, {}, true);
+    EXPECT_TRUE(Has(utf8.io.out, "\u2191\u2717\u2717\u2717\u2717")) << utf8.io.Text();
+    EXPECT_TRUE(Has(utf8.io.out, " 00011\u2503")) << utf8.io.Text();
+    for (const std::string &line : flipped.io.out)
+        EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char ch) { return ch > 0 && ch < 0x7F; })) << line;
+
+    const ToolRun missing = Tool({"show", "nosuch"});
+    EXPECT_EQ(missing.code, kExitInput);
+    EXPECT_TRUE(Has(missing.io.err, "no card 'nosuch' in the built-in deck (mcrsim list shows its cards); nothing to show."));
+    const ToolRun blank = Tool({"show", "blank", "--damage", "truncate"});
+    EXPECT_EQ(blank.code, kExitInput);
+    EXPECT_TRUE(blank.io.out.empty());
+}
+
+// --- The track strip the panel and the docs draw ---------------------------------------
+
+TEST(TrackStrip, ColoursFramesAndMarksSitWhereTheLayoutPutsThem) {
+    using namespace trackstrip;
+    const Style style;
+    auto draw = [&](const char *card, mcrsim::Track track, Layout *layout) {
+        const mcrsim::TrackView view = mcrsim::ViewTrack(*mcrsim::FindCard(mcrsim::DefaultDeck(), card), track);
+        HDC screen = GetDC(nullptr);
+        *layout = LayOut(screen, view, 400, style);
+        ReleaseDC(nullptr, screen);
+        return screen_capture::Paint(400, layout->height, [&](HDC dc) { Draw(dc, 0, 0, view, *layout, style); });
+    };
+    // Mid-height of a bit's box: its bar for a 1, the cell's colour for a 0; the last
+    // column of every bit shows the cell's colour.
+    auto mid = [](const RECT &box) { return (box.top + box.bottom) / 2; };
+
+    // err-parity's ISO2: bit 5 of the recording (swipe bit 29) turned '3' into '2'.
+    Layout layout;
+    screen_capture::Picture pic = draw("err-parity", mcrsim::Track::Iso2, &layout);
+    const RECT zero = layout.BitBox(0), start0 = layout.BitBox(24), start2 = layout.BitBox(26), flipped = layout.BitBox(29);
+    ASSERT_GT(flipped.right, 0);
+    EXPECT_EQ(pic.At(zero.right - 1, mid(zero)), RoleColour(mcrsim::CharRole::Clocking));
+    EXPECT_EQ(pic.At(start0.right - 1, mid(start0)), RoleColour(mcrsim::CharRole::Start));
+    EXPECT_EQ(pic.At(start0.left, mid(start0)), kBitColour) << "the start sentinel's first bit is a 1";
+    EXPECT_EQ(pic.At(start2.left, mid(start2)), RoleColour(mcrsim::CharRole::Start)) << "its third is a 0";
+    EXPECT_EQ(pic.At(flipped.right - 1, mid(flipped)), RoleColour(mcrsim::CharRole::Data));
+    EXPECT_EQ(pic.At(flipped.left, flipped.bottom - 1), kFlippedColour) << "the flipped bit";
+    EXPECT_EQ(pic.At(flipped.left - 1, mid(flipped)), kDecidedColour) << "the frame of the character that stopped the read";
+    const RECT after = layout.BitBox(34);
+    EXPECT_EQ(pic.At(after.right - 1, mid(after)), kUnreadColour) << "what follows was not read";
+    // The stop mark stands between the failed character and the next.
+    EXPECT_GE(layout.stop.left, layout.BitBox(33).right);
+    EXPECT_LE(layout.stop.right, after.left);
+    EXPECT_EQ(pic.At(layout.stop.left, mid(after)), kStopColour);
+
+    // err-no-end's JIS2: the worn-off end sentinel and LRC, with the stop where they begin.
+    pic = draw("err-no-end", mcrsim::Track::Jis2, &layout);
+    const std::size_t endSentinel = mcrsim::kClockingBits + 70 * 8;
+    const RECT worn = layout.BitBox(endSentinel);
+    ASSERT_GT(worn.right, 0);
+    EXPECT_EQ(pic.At(worn.right - 1, mid(worn)), kErasedColour);
+    EXPECT_EQ(pic.At(layout.stop.left, mid(worn)), kStopColour);
+    EXPECT_LE(layout.stop.right, worn.left);
+    EXPECT_GE(layout.stop.left, layout.BitBox(endSentinel - 1).right);
+    EXPECT_EQ(pic.At(layout.BitBox(endSentinel - 1).right - 1, mid(worn)), RoleColour(mcrsim::CharRole::Data));
+    EXPECT_EQ(screen_capture::CountColour(pic, kDecidedColour), 0u) << "no character stopped this read";
 }
 
 // --- The reader: status, swipe, apo ----------------------------------------------------

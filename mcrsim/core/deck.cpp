@@ -348,15 +348,20 @@ std::string CheckCard(const Card &card) {
     return std::string();
 }
 
+Bits RecordedBits(const Card &card, Track track) { return ContentOf(FormatOf(track), card[track]); }
+
 Bits SwipeTrackBits(const Card &card, Track track) {
     const TrackFormat &format = FormatOf(track);
-    const Bits content = ContentOf(format, card[track]);
+    const Bits content = RecordedBits(card, track);
     return SwipeBits(format, content, content.empty() ? Damage() : card[track].damage);
 }
 
 TrackRead ReadTrack(const Card &card, Track track, bool bothDirections) {
     const TrackFormat &format = FormatOf(track);
-    const Decoded decoded = DecodeTrack(format, SwipeTrackBits(card, track), bothDirections);
+    return ToTrackRead(format, DecodeTrack(format, SwipeTrackBits(card, track), bothDirections));
+}
+
+TrackRead ToTrackRead(const TrackFormat &format, const Decoded &decoded) {
     TrackRead read;
     read.status = decoded.status;
     if (decoded.status == kTrackGood) {

@@ -60,9 +60,16 @@ struct CardRead {
 // it can. Every card of a loaded deck passes.
 std::string CheckCard(const Card &card);
 
+// The recorded content of one track of the card (start sentinel to LRC, before
+// damage); empty when the track is absent or its data cannot be recorded.
+Bits RecordedBits(const Card &card, Track track);
+
 // The bit stream the head delivers for one track of the card, damage included.
 // A track that is absent, or whose data cannot be recorded, is a blank stripe.
 Bits SwipeTrackBits(const Card &card, Track track);
+
+// What MCRRead hands over for what the decoder found on a track.
+TrackRead ToTrackRead(const TrackFormat &format, const Decoded &decoded);
 
 // Swipes the card through the reader's decoder; bothDirections as for DecodeTrack.
 TrackRead ReadTrack(const Card &card, Track track, bool bothDirections = true);

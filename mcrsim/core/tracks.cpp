@@ -21,24 +21,45 @@ void PutChar(const TrackFormat &format, std::uint8_t code, Bits *bits) {
     bits->push_back(ParityBit(format, code));
 }
 
-// One reading attempt over bits in the order given.
+// One reading attempt over bits in the order given, with its trace.
 struct Attempt {
     std::uint32_t status = 0;
     bool foundStart = false;
     std::string data;
+    DecodeTrace trace;
 };
 
 Attempt ReadOnce(const TrackFormat &format, const Bits &bits) {
     Attempt result;
+    DecodeTrace &trace = result.trace;
     const std::size_t width = static_cast<std::size_t>(format.charBits);
     const std::size_t size = bits.size();
+    trace.swipeBits = size;
 
-    // Reads the character at pos; false when its parity is wrong.
-    auto readChar = [&](std::size_t pos, std::uint8_t *code) {
-        std::uint8_t value = 0;
-        for (int b = 0; b < format.dataBits; ++b) value |= static_cast<std::uint8_t>(bits[pos + b] << b);
-        *code = value;
-        return bits[pos + format.dataBits] == ParityBit(format, value);
+    // Reads the character at pos into the trace; false when its parity is wrong.
+    auto readChar = [&](std::size_t pos, CharRole role, std::uint8_t *code) {
+        TraceChar ch;
+        ch.role = role;
+        ch.first = pos;
+        ch.count = width;
+        for (int b = 0; b < format.dataBits; ++b) ch.code |= static_cast<std::uint8_t>(bits[pos + b] << b);
+        ch.parityBit = bits[pos + format.dataBits];
+        ch.parityOk = ch.parityBit == ParityBit(format, ch.code);
+        trace.chars.push_back(ch);
+        trace.stopAt = pos + width;
+        *code = ch.code;
+        return ch.parityOk;
+    };
+    // The character just read decided the status.
+    auto decidedBy = [&](std::uint32_t status) {
+        result.status = status;
+        trace.stopChar = static_cast<int>(trace.chars.size()) - 1;
+        return result;
+    };
+    auto stopAt = [&](std::size_t pos, std::uint32_t status) {
+        result.status = status;
+        trace.stopAt = pos;
+        return result;
     };
     // Bits from pos on are all zeros when pos is past the last 1 bit.
     std::size_t lastOne = size;
@@ -51,57 +72,42 @@ Attempt ReadOnce(const TrackFormat &format, const Bits &bits) {
 
     std::size_t pos = 0;
     while (pos < size && bits[pos] == 0) ++pos;
-    if (pos == size) {
-        result.status = kErrNoData;
-        return result;
+    if (pos > 0) {
+        TraceChar zeros;
+        zeros.count = pos;
+        trace.chars.push_back(zeros);
     }
+    if (pos == size) return stopAt(pos, kErrNoData);
     std::uint8_t code = 0;
-    if (size - pos < width) {
-        result.status = kErrTruncated;
-        return result;
-    }
-    if (!readChar(pos, &code) || code != format.startCode) {
-        result.status = kErrNoStartSentinel;
-        return result;
-    }
+    if (size - pos < width) return stopAt(pos, kErrTruncated);
+    if (!readChar(pos, CharRole::Start, &code) || code != format.startCode) return decidedBy(kErrNoStartSentinel);
     result.foundStart = true;
     std::uint8_t lrc = code;
     pos += width;
 
     for (;;) {
-        if (size - pos >= width && blankFrom(pos)) {
-            result.status = kErrNoEndSentinel;
-            return result;
-        }
-        if (size - pos < width) {
-            result.status = kErrTruncated;
-            return result;
-        }
-        if (!readChar(pos, &code)) {
-            result.status = kErrParity;
-            return result;
-        }
+        if (size - pos >= width && blankFrom(pos)) return stopAt(pos, kErrNoEndSentinel);
+        if (size - pos < width) return stopAt(pos, kErrTruncated);
+        // The role is known only once the character is read: the end sentinel or data.
+        const bool parityOk = readChar(pos, CharRole::Data, &code);
+        if (!parityOk) return decidedBy(kErrParity);
         pos += width;
         lrc ^= code;
-        if (code == format.endCode) break;
-        if (result.data.size() == format.bufferBytes) {
-            result.status = kErrTooLong;
-            return result;
+        if (code == format.endCode) {
+            trace.chars.back().role = CharRole::End;
+            break;
         }
+        if (result.data.size() == format.bufferBytes) return decidedBy(kErrTooLong);
         result.data.push_back(static_cast<char>(CharOf(format, code)));
     }
 
-    if (size - pos < width) {
-        result.status = kErrTruncated;
-        return result;
-    }
-    if (!readChar(pos, &code) || code != lrc) {
-        result.status = kErrLrc;
-        return result;
-    }
-    result.status = kTrackGood;
-    return result;
+    trace.expectedLrc = lrc;
+    if (size - pos < width) return stopAt(pos, kErrTruncated);
+    if (!readChar(pos, CharRole::Lrc, &code) || code != lrc) return decidedBy(kErrLrc);
+    return decidedBy(kTrackGood);
 }
+
+const char *const kRoleNames[] = {"clocking zeros", "start sentinel", "data", "end sentinel", "LRC"};
 
 }  // namespace
 
@@ -203,20 +209,79 @@ Bits SwipeBits(const TrackFormat &format, const Bits &content, const Damage &dam
 
 Decoded DecodeTrack(const TrackFormat &format, const Bits &bits, bool bothDirections) {
     Decoded result;
-    const Attempt forward = ReadOnce(format, bits);
-    if (forward.status == kTrackGood || !bothDirections) {
-        result.status = forward.status;
-        result.data = forward.status == kTrackGood ? forward.data : std::string();
-        return result;
-    }
-    const Bits reversed(bits.rbegin(), bits.rend());
-    const Attempt backward = ReadOnce(format, reversed);
-    const bool useBackward = backward.status == kTrackGood || (backward.foundStart && !forward.foundStart);
-    const Attempt &chosen = useBackward ? backward : forward;
+    Attempt forward = ReadOnce(format, bits);
+    Attempt backward;
+    const bool tryBackward = forward.status != kTrackGood && bothDirections;
+    if (tryBackward) backward = ReadOnce(format, Bits(bits.rbegin(), bits.rend()));
+    const bool useBackward =
+        tryBackward && (backward.status == kTrackGood || (backward.foundStart && !forward.foundStart));
+    Attempt &chosen = useBackward ? backward : forward;
     result.status = chosen.status;
-    result.data = chosen.status == kTrackGood ? chosen.data : std::string();
+    result.data = chosen.status == kTrackGood ? std::move(chosen.data) : std::string();
     result.direction = useBackward ? Direction::Backward : Direction::Forward;
+    result.trace = std::move(chosen.trace);
+    result.trace.direction = result.direction;
+    result.trace.otherTried = tryBackward;
+    if (tryBackward) result.trace.otherStatus = useBackward ? forward.status : backward.status;
     return result;
+}
+
+const char *RoleName(CharRole role) { return kRoleNames[static_cast<int>(role)]; }
+
+std::string DescribeStop(const TrackFormat &format, const Decoded &decoded) {
+    const DecodeTrace &trace = decoded.trace;
+    // Bit ranges are given along the swipe, low to high, whichever way it was read.
+    auto range = [&](std::size_t first, std::size_t count) {
+        const std::size_t a = trace.ToSwipe(first), b = trace.ToSwipe(first + count - 1);
+        return "bits " + std::to_string(std::min(a, b)) + ".." + std::to_string(std::max(a, b));
+    };
+    auto charText = [&](std::uint8_t code) { return CharText(CharOf(format, code)); };
+    int dataIndex = 0;
+    for (int i = 0; i <= trace.stopChar; ++i)
+        if (trace.chars[static_cast<std::size_t>(i)].role == CharRole::Data) ++dataIndex;
+    const TraceChar *stop = trace.stopChar >= 0 ? &trace.chars[static_cast<std::size_t>(trace.stopChar)] : nullptr;
+    const std::size_t left = trace.swipeBits - trace.stopAt;
+    switch (decoded.status) {
+    case kTrackGood:
+        return "read " + std::to_string(decoded.data.size()) + " data characters; the LRC " +
+               charText(stop->code) + " matches";
+    case kErrNoData:
+        return trace.swipeBits == 0 ? "no bits at all" : "all " + std::to_string(trace.swipeBits) + " bits are zeros";
+    case kErrNoStartSentinel:
+        return "the first character, " + charText(stop->code) + " (" + range(stop->first, stop->count) + "), " +
+               (stop->parityOk ? "is not the start sentinel " + charText(format.startCode)
+                               : std::string("fails its parity"));
+    case kErrParity:
+        return "data character " + std::to_string(dataIndex) + ", " + charText(stop->code) + " (" +
+               range(stop->first, stop->count) + "), fails its parity";
+    case kErrTooLong:
+        return "data character " + std::to_string(dataIndex) + " is one more than the buffer's " +
+               std::to_string(format.bufferBytes);
+    case kErrNoEndSentinel:
+        return "no end sentinel before the blank end of the track (" + range(trace.stopAt, left) + " are zeros)";
+    case kErrTruncated: {
+        auto has = [&](CharRole role) {
+            return std::any_of(trace.chars.begin(), trace.chars.end(), [&](const TraceChar &c) { return c.role == role; });
+        };
+        const char *wanted = has(CharRole::End) ? "the LRC" : has(CharRole::Start) ? "the end sentinel" : "the start sentinel";
+        if (left == 0) return std::string("the swipe ends before ") + wanted;
+        return "the swipe ends with " + std::to_string(left) + (left == 1 ? " bit" : " bits") +
+               ", fewer than a character, before " + wanted;
+    }
+    case kErrLrc:
+        return "the LRC " + charText(stop->code) + " (" + range(stop->first, stop->count) + ") " +
+               (stop->parityOk ? "does not match the data's " + charText(trace.expectedLrc)
+                               : std::string("fails its parity"));
+    }
+    return TrackStatusName(decoded.status);
+}
+
+std::size_t SwipePosition(std::size_t contentBits, const Damage &damage, std::size_t contentBit) {
+    if (contentBit >= contentBits) return kNotSwiped;
+    const std::size_t pos =
+        damage.reversed ? kClockingBits + contentBits - 1 - contentBit : kClockingBits + contentBit;
+    const bool truncated = damage.truncateAfter != 0 && damage.truncateAfter < contentBits;
+    return truncated && pos >= kClockingBits + damage.truncateAfter ? kNotSwiped : pos;
 }
 
 std::string BitsToString(const Bits &bits) {

@@ -119,10 +119,54 @@ Bits SwipeBits(const TrackFormat &format, const Bits &content, const Damage &dam
 
 enum class Direction { Forward, Backward };
 
+// What the decoder took a stretch of bits for.
+enum class CharRole {
+    Clocking,  // the zeros before the first 1 bit
+    Start,     // where the start sentinel must be: the first character
+    Data,      // a character between the sentinels (or where one was expected)
+    End,       // the end sentinel
+    Lrc,       // the LRC character after the end sentinel
+};
+
+// One stretch the decoder read. Positions count bits in reading order: from the first
+// bit of the swipe for a forward reading, from its last bit for a backward one
+// (DecodeTrace::ToSwipe turns them into positions along the swipe).
+struct TraceChar {
+    CharRole role = CharRole::Clocking;
+    std::size_t first = 0;
+    std::size_t count = 0;       // charBits; for Clocking the length of the run of zeros
+    std::uint8_t code = 0;       // the data bits, least significant first (0 for Clocking)
+    std::uint8_t parityBit = 0;  // the bit read after them
+    bool parityOk = true;
+};
+
+// How the reading that gave a track's status went, from the same pass that decided the
+// status: every stretch it read, and where it stopped.
+struct DecodeTrace {
+    Direction direction = Direction::Forward;  // the reading that decided (as Decoded)
+    std::size_t swipeBits = 0;                 // bits in the swipe
+    std::vector<TraceChar> chars;              // in reading order, each following the last
+    // The first bit the decoder did not use; the bits from here on were not read as
+    // characters (the blank end, an incomplete character, or what follows the LRC).
+    std::size_t stopAt = 0;
+    // The character that decided a no-start, parity, too-long or lrc status, or the
+    // LRC of a good track; -1 when the bits ran out or were blank.
+    int stopChar = -1;
+    std::uint8_t expectedLrc = 0;  // the LRC code the characters read give, once the end sentinel is read
+    // The reading in the other direction, when the reader tried it: its status.
+    bool otherTried = false;
+    std::uint32_t otherStatus = 0;
+
+    std::size_t ToSwipe(std::size_t readPos) const {
+        return direction == Direction::Forward ? readPos : swipeBits - 1 - readPos;
+    }
+};
+
 struct Decoded {
     std::uint32_t status = 0;  // kTrackGood or a TrackError code
     std::string data;          // the data characters between the sentinels when good
     Direction direction = Direction::Forward;  // the direction that gave the status
+    DecodeTrace trace;         // how that reading went
 };
 
 // Decodes a bit stream as the reader does. One attempt: skip the leading zeros; the
@@ -136,6 +180,19 @@ struct Decoded {
 // With bothDirections false the reader reads only in the order given, like a reader
 // that accepts swipes one way only.
 Decoded DecodeTrack(const TrackFormat &format, const Bits &bits, bool bothDirections = true);
+
+// Why the decoder stopped where it did, in a sentence ("data character 9 ('1', bits
+// 69..73) fails its parity").
+std::string DescribeStop(const TrackFormat &format, const Decoded &decoded);
+
+// "clocking zeros", "start sentinel", "data", "end sentinel", "LRC".
+const char *RoleName(CharRole role);
+
+// Where bit contentBit of the recorded content (as Damage counts bits) passes the head
+// in the swipe SwipeBits makes with this damage; kNotSwiped when the truncated swipe never
+// reaches it.
+constexpr std::size_t kNotSwiped = static_cast<std::size_t>(-1);
+std::size_t SwipePosition(std::size_t contentBits, const Damage &damage, std::size_t contentBit);
 
 // "0110..." from bits and back (any character other than '0' and '1' is skipped).
 std::string BitsToString(const Bits &bits);

@@ -1,8 +1,9 @@
 // mcrsim-panel.exe: a small window a person uses as the card reader of a running
 // Stripewell: the deck's cards with a Swipe button and a damage choice, Power off, a
 // keyboard-wedge input line, a status line with the reader's state (polled) and the
-// result of the last action, and what Stripewell's card test dialog shows, read back
-// and compared with what the reader read for the panel's last swipe.
+// result of the last action, the track view: the chosen card's tracks bit by bit, then
+// the last swipe's; and what Stripewell's card test dialog shows, read back and compared
+// with what the reader read for the panel's last swipe.
 //   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y]
 // With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its
 // standard input and output, from a Wine prefix of its own (scripts/run).
@@ -10,6 +11,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -23,6 +25,7 @@
 #include "../core/wedge.h"
 #include "../tool/control.h"
 #include "panel_ids.h"
+#include "trackview.h"
 
 namespace {
 
@@ -82,11 +85,12 @@ void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state) {
     }
     std::string verdict;
     if (!fields || !fields->dialog)
-        verdict = "No card test dialog open.";
+        verdict = "Stripewell has no card test dialog open.";
     else if (!p.lastRead)
-        verdict = "Swipe a card here to compare it with what the reader read.";
+        verdict = "Stripewell's card test dialog shows (swipe a card here to compare it with what the reader read):";
     else if (state->dwSwipes != p.swipesAfter || state->dwPowerOffs != p.powerOffsAfter)
-        verdict = "Not compared: the reader has had another card or a power-off since this panel's last swipe.";
+        verdict = "Stripewell's card test dialog shows (not compared: the reader has had another card or a "
+                  "power-off since this panel's last swipe):";
     else
         verdict = Verdict(*fields, *p.lastRead);
     SetText(dlg, IDC_PANEL_VERDICT, verdict);
@@ -122,14 +126,16 @@ int Swipe(HWND dlg, const mcrsim::CardRead &read, const std::string &what) {
     return outcome.code;
 }
 
-void SwipeCard(HWND dlg) {
+// The card chosen in the list with the damage chosen in the boxes, and words for it
+// ("'full' with flip on iso2"); false, with why in *why, when there is none.
+bool ChosenCard(HWND dlg, mcrsim::Card *card, std::string *what, std::string *why) {
     const LRESULT index = SendDlgItemMessageW(dlg, IDC_PANEL_CARDS, LB_GETCURSEL, 0, 0);
     if (index == LB_ERR || static_cast<size_t>(index) >= g_panel.deck.size()) {
-        SetText(dlg, IDC_PANEL_RESULT, "Choose a card in the list first.");
-        return;
+        *why = "Choose a card in the list first.";
+        return false;
     }
-    mcrsim::Card card = g_panel.deck[static_cast<size_t>(index)];
-    std::string what = "'" + card.name + "'";
+    *card = g_panel.deck[static_cast<size_t>(index)];
+    *what = "'" + card->name + "'";
     const LRESULT kind = SendDlgItemMessageW(dlg, IDC_PANEL_DAMAGE, CB_GETCURSEL, 0, 0);
     const LRESULT trackIndex = SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_GETCURSEL, 0, 0);
     if (kind > 0 && static_cast<size_t>(kind) < std::size(mcrsim::kDamageKinds)) {
@@ -137,15 +143,33 @@ void SwipeCard(HWND dlg) {
         std::optional<mcrsim::Track> track;
         if (trackIndex >= 1 && trackIndex <= mcrsim::kTrackCount) track = mcrsim::kTracks[trackIndex - 1];
         const std::string trackName = track ? mcrsim::FormatOf(*track).name : "every track";
-        if (mcrsim::AddDamage(&card, info.kind, track) == 0) {
-            SetText(dlg, IDC_PANEL_RESULT,
-                    "Card " + what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
-                        " to damage (a blank stripe cannot be damaged); nothing swiped.");
-            return;
+        if (mcrsim::AddDamage(card, info.kind, track) == 0) {
+            *why = "Card " + *what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
+                   " to damage (a blank stripe cannot be damaged); nothing swiped.";
+            return false;
         }
-        what += " with " + std::string(info.name) + " on " + trackName;
+        *what += " with " + std::string(info.name) + " on " + trackName;
     }
-    Swipe(dlg, mcrsim::ReadCard(card), what);
+    return true;
+}
+
+// The track view follows the choice until a swipe, which it then shows.
+void ShowChoice(HWND dlg) {
+    mcrsim::Card card;
+    std::string what, why;
+    const bool chosen = ChosenCard(dlg, &card, &what, &why);
+    ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), chosen ? &card : nullptr,
+                      chosen ? "Chosen: " + what + ", as the reader would read it" : why);
+}
+
+void SwipeCard(HWND dlg) {
+    mcrsim::Card card;
+    std::string what, why;
+    if (!ChosenCard(dlg, &card, &what, &why)) {
+        SetText(dlg, IDC_PANEL_RESULT, why);
+        return;
+    }
+    if (Swipe(dlg, mcrsim::ReadCard(card), what) == kExitOk) ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), &card, "Last swipe: " + what);
 }
 
 void SwipeWedge(HWND dlg) {
@@ -159,7 +183,12 @@ void SwipeWedge(HWND dlg) {
         return;
     }
     // Ready for the next swipe; text that did not reach the reader stays to try again.
-    if (Swipe(dlg, mcrsim::ReadCard(parse.card), "the wedge text") == kExitOk) SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
+    // A wedge swipe may be a real card: its tracks are not drawn.
+    if (Swipe(dlg, mcrsim::ReadCard(parse.card), "the wedge text") == kExitOk) {
+        SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
+        ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), nullptr,
+                          "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
+    }
 }
 
 // The wedge line takes Enter itself: a wedge reader ends every swipe with it.
@@ -199,6 +228,8 @@ void Fill(HWND dlg) {
     SendDlgItemMessageW(dlg, IDC_PANEL_TRACK, CB_SETCURSEL, 0, 0);
     SendDlgItemMessageW(dlg, IDC_PANEL_WEDGE, EM_SETLIMITTEXT, mcrsim::kMaxWedgeLine, 0);
     SetWindowSubclass(GetDlgItem(dlg, IDC_PANEL_WEDGE), WedgeEditProc, 0, 0);
+    CreateTrackView(dlg, IDC_PANEL_TRACKVIEW);
+    ShowChoice(dlg);
 }
 
 INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
@@ -218,6 +249,11 @@ INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
         case IDC_PANEL_WEDGE_GO: SwipeWedge(dlg); return TRUE;
         case IDC_PANEL_CARDS:
             if (HIWORD(wParam) == LBN_DBLCLK) SwipeCard(dlg);
+            if (HIWORD(wParam) == LBN_SELCHANGE) ShowChoice(dlg);
+            return TRUE;
+        case IDC_PANEL_DAMAGE:
+        case IDC_PANEL_TRACK:
+            if (HIWORD(wParam) == CBN_SELCHANGE) ShowChoice(dlg);
             return TRUE;
         case IDOK:  // Enter outside the wedge line swipes the chosen card
             if (GetFocus() == GetDlgItem(dlg, IDC_PANEL_CARDS)) SwipeCard(dlg);
@@ -322,14 +358,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     cls.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = MCRSIM_PANEL_CLASS;
-    if (!RegisterClassExW(&cls)) return 1;
+    if (!RegisterClassExW(&cls) || !RegisterTrackView(instance)) return 1;
 
     HWND dlg = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PANEL), nullptr, PanelProc, 0);
     if (dlg == nullptr) {
         WriteStderr("mcrsim-panel: cannot create the panel window");
         return 1;
     }
-    if (g_panel.at) SetWindowPos(dlg, nullptr, g_panel.at->x, g_panel.at->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (g_panel.at) {
+        // Where asked, but up as far as it takes to keep the whole panel on the work area.
+        RECT window, work;
+        GetWindowRect(dlg, &window);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const int y = std::max<int>(work.top, std::min<int>(g_panel.at->y, work.bottom - (window.bottom - window.top)));
+        SetWindowPos(dlg, nullptr, g_panel.at->x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ShowWindow(dlg, show);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -1,9 +1,11 @@
 // mcrsim.exe: the control tool of the simulated card reader (see docs/simulator.md).
 // A console program; it writes UTF-8 lines with WriteFile to its standard handles
-// (so the text arrives as it is, whatever the console's code page) and reads wedge
-// lines as bytes from standard input.
+// (so the text arrives as it is, whatever the console's code page), or as UTF-16 with
+// WriteConsoleW to a console, which would otherwise read the bytes in its code page;
+// it reads wedge lines as bytes from standard input.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -49,11 +51,31 @@ public:
 
     bool Interactive() const override { return GetFileType(in_) == FILE_TYPE_CHAR; }
 
+    // A console set to UTF-8, or (under Wine) a terminal whose locale is UTF-8.
+    bool Utf8Output() const override {
+        DWORD mode = 0;
+        if (!GetConsoleMode(out_, &mode)) return false;
+        if (GetConsoleOutputCP() == CP_UTF8) return true;
+        for (const wchar_t *name : {L"LC_ALL", L"LC_CTYPE", L"LANG"}) {
+            wchar_t value[128] = L"";
+            const DWORD length = GetEnvironmentVariableW(name, value, 128);
+            if (length == 0 || length >= 128) continue;
+            CharUpperW(value);
+            return wcsstr(value, L"UTF-8") != nullptr || wcsstr(value, L"UTF8") != nullptr;
+        }
+        return false;
+    }
+
 private:
     static void Write(HANDLE handle, const std::string &line) {
         if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
         const std::string text = line + "\r\n";
-        DWORD written = 0;
+        DWORD written = 0, mode = 0;
+        if (GetConsoleMode(handle, &mode)) {
+            const std::wstring wide = mcrsim_control::Wide(text);
+            WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+            return;
+        }
         WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
 

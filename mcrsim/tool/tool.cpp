@@ -7,6 +7,7 @@
 #include "../core/deck.h"
 #include "../core/wedge.h"
 #include "control.h"
+#include "show.h"
 
 namespace mcrsim_tool {
 
@@ -101,9 +102,9 @@ struct CommandInfo {
 };
 
 const CommandInfo kCommands[] = {
-    {"list", true, false, false, 0},  {"swipe", true, true, true, 1}, {"apo", false, true, false, 0},
+    {"list", true, false, false, 0},  {"show", true, false, true, 1},   {"swipe", true, true, true, 1},
+    {"check", true, true, true, 1},   {"apo", false, true, false, 0},
     {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"relay", false, true, false, 0},
-    {"check", true, true, true, 1},
     {"help", false, false, false, 0},
 };
 
@@ -191,15 +192,16 @@ int List(const Options &options, Io &io) {
     return kExitOk;
 }
 
-// The card the options name, with their damage; kExitOk, or the exit code after saying
-// what is wrong.
-int ChosenCard(const Options &options, Io &io, mcrsim::Card *card, std::string *what) {
+// The card the command names, with the damage of --damage and --track added, and
+// words for it ("'full' with flip on iso2"). Returns kExitOk, or the exit code after
+// saying what is wrong (`done` names what did not happen: "nothing was swiped").
+int ChosenCard(const Options &options, Io &io, const std::string &done, mcrsim::Card *card, std::string *what) {
     LoadedDeck deck;
     if (!LoadDeck(options, io, &deck)) return kExitInput;
     const std::string &name = options.positional[0];
     const mcrsim::Card *found = mcrsim::FindCard(deck.cards, name);
     if (found == nullptr) {
-        io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); nothing was swiped.");
+        io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); " + done + ".");
         return kExitInput;
     }
     *card = *found;
@@ -221,7 +223,7 @@ int ChosenCard(const Options &options, Io &io, mcrsim::Card *card, std::string *
     if (kind->kind == mcrsim::DamageKind::None) return kExitOk;
     if (mcrsim::AddDamage(card, kind->kind, track) == 0) {
         io.Err("mcrsim: card " + *what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
-               " to damage (a blank stripe cannot be damaged); nothing was swiped.");
+               " to damage (a blank stripe cannot be damaged); " + done + ".");
         return kExitInput;
     }
     *what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
@@ -241,7 +243,8 @@ int CheckDialog(Connection &connection, const mcrsim::CardRead &read, Io &io) {
 int Swipe(const Options &options, Io &io) {
     mcrsim::Card card;
     std::string what;
-    if (const int code = ChosenCard(options, io, &card, &what); code != kExitOk) return code;
+    const int chosen = ChosenCard(options, io, "nothing was swiped", &card, &what);
+    if (chosen != kExitOk) return chosen;
     Connection connection(options.pid);
     const mcrsim::CardRead read = mcrsim::ReadCard(card);
     const Outcome outcome = connection.Swipe(read, what);
@@ -255,7 +258,8 @@ int Swipe(const Options &options, Io &io) {
 int Check(const Options &options, Io &io) {
     mcrsim::Card card;
     std::string what;
-    if (const int code = ChosenCard(options, io, &card, &what); code != kExitOk) return code;
+    const int chosen = ChosenCard(options, io, "nothing was compared", &card, &what);
+    if (chosen != kExitOk) return chosen;
     Connection connection(options.pid);
     if (!connection.connected()) {
         io.Err(connection.failure().message);
@@ -271,6 +275,24 @@ int Relay(const Options &options, Io &io) {
     mcrsim_remote::Client client(options.pid.value_or(mcrsim_remote::FindStripewell()));
     std::string line;
     while (io.ReadLine(&line)) io.Out(mcrsim_remote::RelayAnswer(client, line));
+    return kExitOk;
+}
+
+// Prints the card's tracks as the reader model reads them; needs no Stripewell. Deck
+// cards only: the tool takes no wedge line here, which may be a real card.
+int Show(const Options &options, Io &io) {
+    mcrsim::Card card;
+    std::string what;
+    const int chosen = ChosenCard(options, io, "nothing to show", &card, &what);
+    if (chosen != kExitOk) return chosen;
+    const bool utf8 = io.Utf8Output();
+    io.Out("Card " + what + (card.title.empty() ? "" : ": " + card.title));
+    for (mcrsim::Track t : mcrsim::kTracks) {
+        io.Out("");
+        for (const std::string &line : ShowTrack(mcrsim::ViewTrack(card, t), utf8)) io.Out(line);
+    }
+    io.Out("");
+    for (const std::string &line : ShowLegend(utf8)) io.Out(line);
     return kExitOk;
 }
 
@@ -331,6 +353,8 @@ std::vector<std::string> Usage() {
         "usage: mcrsim COMMAND [OPTIONS]",
         "Drives the simulated card reader inside a running Stripewell (run it beside Stripewell.exe).",
         "  mcrsim list [--deck FILE]        the deck's cards and what each track reads as",
+        "  mcrsim show CARD [--deck FILE] [--damage KIND [--track TRACK]]",
+        "                                   a card's tracks bit by bit, as the reader decodes them",
         "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--check] [--pid N]",
         "                                   swipes a card of the deck; with --check, then compares",
         "                                   the card test dialog's fields with what the reader read",
@@ -369,6 +393,7 @@ int Run(const std::vector<std::string> &args, Io &io) {
     const std::string bad = CheckOptions(*info, options);
     if (!bad.empty()) return UsageError(io, bad);
     if (options.command == "list") return List(options, io);
+    if (options.command == "show") return Show(options, io);
     if (options.command == "swipe") return Swipe(options, io);
     if (options.command == "apo") return PowerOff(options, io);
     if (options.command == "status") return Status(options, io);

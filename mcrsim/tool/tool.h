@@ -1,4 +1,4 @@
-// The control tool's commands (mcrsim list, swipe, apo, status, wedge), apart from
+// The control tool's commands (mcrsim list, show, swipe, apo, status, wedge), apart from
 // its process entry so that tests run them against their own simulated reader.
 #pragma once
 
@@ -17,6 +17,8 @@ public:
     virtual bool ReadLine(std::string *line) = 0;
     // Standard input is a terminal (a person types or swipes).
     virtual bool Interactive() const { return false; }
+    // Standard output is a terminal that shows UTF-8.
+    virtual bool Utf8Output() const { return false; }
 };
 
 // Runs one command line (args without the program name; UTF-8) and returns the exit

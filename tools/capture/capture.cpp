@@ -35,11 +35,23 @@ void Chunk(std::string &png, const char *type, const std::string &data) {
 bool WritePng(const std::wstring &path, const Picture &pic) {
     const int width = pic.width, height = pic.height;
     if (width <= 0 || height <= 0) return false;
+    // A picture of at most 256 colours (a drawing, most screenshots) is stored as
+    // indices into a palette: a third of the size, as the blocks are not compressed.
+    std::vector<COLORREF> palette;
+    for (COLORREF c : pic.pixels) {
+        if (palette.size() > 256) break;
+        if (std::find(palette.begin(), palette.end(), c) == palette.end()) palette.push_back(c);
+    }
+    const bool indexed = palette.size() <= 256;
     std::string raw;
     for (int y = 0; y < height; ++y) {
         raw += '\0';  // no filter
         for (int x = 0; x < width; ++x) {
             const COLORREF c = pic.At(x, y);
+            if (indexed) {
+                raw += static_cast<char>(std::find(palette.begin(), palette.end(), c) - palette.begin());
+                continue;
+            }
             raw += static_cast<char>(GetRValue(c));
             raw += static_cast<char>(GetGValue(c));
             raw += static_cast<char>(GetBValue(c));
@@ -65,9 +77,18 @@ bool WritePng(const std::wstring &path, const Picture &pic) {
     std::string header;
     PutBig(header, width);
     PutBig(header, height);
-    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
+    header += std::string(indexed ? "\x08\x03\x00\x00\x00" : "\x08\x02\x00\x00\x00", 5);  // 8-bit indexed or RGB
     std::string png("\x89PNG\r\n\x1a\n", 8);
     Chunk(png, "IHDR", header);
+    if (indexed) {
+        std::string colours;
+        for (COLORREF c : palette) {
+            colours += static_cast<char>(GetRValue(c));
+            colours += static_cast<char>(GetGValue(c));
+            colours += static_cast<char>(GetBValue(c));
+        }
+        Chunk(png, "PLTE", colours);
+    }
     Chunk(png, "IDAT", zlib);
     Chunk(png, "IEND", "");
 
@@ -79,14 +100,11 @@ bool WritePng(const std::wstring &path, const Picture &pic) {
     return ok && written == png.size();
 }
 
-Picture Grab(const RECT &wanted) {
-    const RECT display{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    RECT rect{};
-    IntersectRect(&rect, &wanted, &display);
+Picture Paint(int width, int height, const std::function<void(HDC)> &paint) {
     Picture pic;
-    pic.width = rect.right - rect.left;
-    pic.height = rect.bottom - rect.top;
-    if (pic.width <= 0 || pic.height <= 0) return Picture{};
+    if (width <= 0 || height <= 0) return pic;
+    pic.width = width;
+    pic.height = height;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = pic.width;
@@ -98,7 +116,8 @@ Picture Grab(const RECT &wanted) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, pic.width, pic.height, screen, rect.left, rect.top, SRCCOPY);
+    PatBlt(memory, 0, 0, width, height, WHITENESS);
+    paint(memory);
     GdiFlush();
     const DWORD *p = static_cast<const DWORD *>(bits);
     for (int i = 0; i < pic.width * pic.height; ++i) {
@@ -108,6 +127,18 @@ Picture Grab(const RECT &wanted) {
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pic;
+}
+
+Picture Grab(const RECT &wanted) {
+    const RECT display{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT rect{};
+    IntersectRect(&rect, &wanted, &display);
+    HDC screen = GetDC(nullptr);
+    Picture pic = Paint(rect.right - rect.left, rect.bottom - rect.top, [&](HDC memory) {
+        BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left, rect.top, SRCCOPY);
+    });
     ReleaseDC(nullptr, screen);
     return pic;
 }

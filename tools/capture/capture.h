@@ -1,9 +1,11 @@
-// Pictures of what a display shows: capture from the screen, PNG files, and a test for
-// a picture that shows nothing. Shared by the screenshot test and the demo driver.
+// Pictures of what a display shows: capture from the screen, drawing in memory, PNG
+// files, and a test for a picture that shows nothing. Shared by the screenshot test, the
+// demo driver, the track pictures of the docs and the track strip's test.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@ struct Picture {
 
 // What the screen shows in `wanted` (screen coordinates), cut to the screen.
 Picture Grab(const RECT &wanted);
+
+// What `paint` draws on a white bitmap of this size.
+Picture Paint(int width, int height, const std::function<void(HDC)> &paint);
 
 // The window's rectangle and its client area, in screen coordinates.
 RECT WindowRect(HWND hwnd);

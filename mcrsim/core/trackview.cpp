@@ -1,0 +1,53 @@
+// A track laid out for showing; see trackview.h.
+#include "trackview.h"
+
+namespace mcrsim {
+
+TrackView ViewTrack(const Card &card, Track track, bool bothDirections) {
+    TrackView view;
+    view.format = &FormatOf(track);
+    view.bits = SwipeTrackBits(card, track);
+    view.decoded = DecodeTrack(*view.format, view.bits, bothDirections);
+    view.read = ToTrackRead(*view.format, view.decoded);
+    view.marks.assign(view.bits.size(), kMarkNone);
+    const std::size_t width = static_cast<std::size_t>(view.format->charBits);
+    view.contentBits = RecordedBits(card, track).size();
+    view.recorded = view.contentBits != 0;
+    if (view.recorded) {
+        view.damage = card[track].damage;
+        auto mark = [&](std::size_t contentBit, BitMark what) {
+            const std::size_t at = SwipePosition(view.contentBits, view.damage, contentBit);
+            if (at != kNotSwiped && at < view.marks.size()) view.marks[at] |= what;
+        };
+        for (std::size_t bit : view.damage.flips) mark(bit, kMarkFlipped);
+        if (view.contentBits >= 3 * width) {
+            for (std::size_t b = 0; view.damage.loseStart && b < width; ++b) mark(b, kMarkErased);
+            for (std::size_t b = view.contentBits - 2 * width; view.damage.loseEnd && b < view.contentBits; ++b)
+                mark(b, kMarkErased);
+        }
+    }
+
+    const DecodeTrace &trace = view.decoded.trace;
+    for (std::size_t i = 0; i < trace.chars.size(); ++i) {
+        ViewCell cell;
+        cell.read = true;
+        cell.ch = trace.chars[i];
+        cell.decided = static_cast<int>(i) == trace.stopChar;
+        view.cells.push_back(cell);
+    }
+    std::size_t lastOne = trace.stopAt;  // one past the last 1 bit not read
+    for (std::size_t pos = trace.stopAt; pos < view.bits.size(); ++pos)
+        if (view.BitAt(pos) != 0) lastOne = pos + 1;
+    auto unread = [&](std::size_t first, std::size_t count) {
+        ViewCell cell;
+        cell.ch.first = first;
+        cell.ch.count = count;
+        view.cells.push_back(cell);
+    };
+    std::size_t pos = trace.stopAt;
+    for (; pos < lastOne; pos += width) unread(pos, std::min(width, view.bits.size() - pos));
+    if (pos < view.bits.size()) unread(pos, view.bits.size() - pos);
+    return view;
+}
+
+}  // namespace mcrsim
