@@ -50,6 +50,20 @@ void Save(const std::wstring &dir, const wchar_t *name, const Picture &pic) {
         Fail("cannot write " + std::string(name, name + wcslen(name)));
 }
 
+// A picture of a window that does not fit the screen is a clipped picture: fail on it,
+// and on a screen that is not the handheld's 240 x 320 the prefix asks for.
+void CheckFitsScreen(HWND hwnd, const char *what) {
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT rc = WindowRect(hwnd);
+    auto text = [](const RECT &r) {
+        return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+               std::to_string(r.bottom) + ")";
+    };
+    if (screen.right != 240 || screen.bottom != 320) Fail("the screen is " + text(screen) + ", not 240 x 320");
+    if (rc.left < 0 || rc.top < 0 || rc.right > screen.right || rc.bottom > screen.bottom)
+        Fail(std::string(what) + " " + text(rc) + " does not fit the screen " + text(screen));
+}
+
 // --- The program ----------------------------------------------------------------------
 
 std::wstring BesideMe(const wchar_t *name) {
@@ -147,6 +161,7 @@ int wmain(int argc, wchar_t **argv) {
     Save(out, L"main.png", Grab(WindowRect(main)));
     const Picture mainPic = Grab(WindowRect(main));
     if (Blank(mainPic)) Fail("main window is blank");
+    CheckFitsScreen(main, "the main window");
     CheckBannerCentred(main, Grab(ClientRectOnScreen(main)), "as opened");
 
     // Grown to the whole screen's width, so that the banner has room to move.
@@ -181,6 +196,7 @@ int wmain(int argc, wchar_t **argv) {
         Settle();
         const Picture pic = Grab(WindowRect(card));
         Save(out, L"card.png", pic);
+        CheckFitsScreen(card, "the card test dialog");
         if (Blank(pic)) Fail("card test dialog is blank");
         SendMessageW(GetDlgItem(card, IDC_CLOSE), BM_CLICK, 0, 0);
         WaitFor([&] { return !IsWindow(card); });
@@ -195,6 +211,7 @@ int wmain(int argc, wchar_t **argv) {
         Settle();
         const Picture pic = Grab(WindowRect(about));
         Save(out, L"about.png", pic);
+        CheckFitsScreen(about, "the About dialog");
         if (Blank(pic)) Fail("About dialog is blank");
         if (CountColour(pic, RGB(0, 0, 255)) < 50) Fail("About shows no icon (no card blue)");
         PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);

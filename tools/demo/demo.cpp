@@ -1,16 +1,17 @@
 // Starts Stripewell.exe (from this program's own folder) and shows it working: the
 // driver of scripts/run.
 //
-//   stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS]
+//   stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]
 //       Opens the card test dialog through the menu, swipes the built-in deck's "full"
 //       card and its damaged "err-parity" card through the simulated reader's mailbox,
 //       prints the three field texts after each swipe, opens the About dialog, saves
 //       main.png, card-full.png, card-err-parity.png and about.png into OUTPUT_DIR, and
 //       ends the program through its menu. Prints Stripewell's standard error (its debug
 //       lines) as it comes. Exit code 0, or 1 with the reason when something did not
-//       appear, did not fit the screen, or the program did not end cleanly; the same
+//       appear, did not fit the screen, was not the size it has on the handheld, the
+//       screen was not the one asked for, or the program did not end cleanly; the same
 //       code is written into OUTPUT_DIR\\result.
-//   stripewell-demo.exe launch PID_FILE [--since UNIX_MS]
+//   stripewell-demo.exe launch PID_FILE [--since UNIX_MS] [--screen WxH|none]
 //       Starts the program for a person, writes its process id into PID_FILE once the
 //       main window shows, and waits for the program to end; exits with its exit code.
 //
@@ -44,6 +45,9 @@ constexpr wchar_t kCardCaption[] = L" * Stripewell *";
 constexpr wchar_t kAboutCaption[] = L"About Stripewell";
 // The largest side of a screen taken to be the handheld's (as port/devscreen.cpp).
 constexpr int kHandheldMaxSide = 640;
+// The dialogs' client areas on the handheld: their templates in its 6 x 13 dialog font.
+constexpr SIZE kCardClient{206, 226};
+constexpr SIZE kAboutClient{188, 89};
 
 HANDLE g_process = nullptr;
 DWORD g_pid = 0;
@@ -53,6 +57,8 @@ int g_failures = 0;
 // Where a dialog must lie: below the command bar in the main window's client area on a
 // handheld-sized screen, as on the device; elsewhere the screen.
 RECT g_dialogArea{};
+// The screen size the run asked for (--screen WxH); 0 x 0 when it asked for none.
+SIZE g_expectedScreen{};
 
 void Say(const std::string &line) {
     std::printf("%s\n", line.c_str());
@@ -201,7 +207,12 @@ HWND WaitForMainWindow(long long since) {
     Say("screen " + Size(Screen()) + ", work area " + Rect(work) + ", main window " + Rect(rc) + ", client " +
         Size(screen_capture::ClientRectOnScreen(main)) + ", command bar " + std::to_string(bar.bottom - bar.top) +
         " px high");
-    g_dialogArea = Screen();
+    const RECT screen = Screen();
+    if (g_expectedScreen.cx != 0 &&
+        (screen.right != g_expectedScreen.cx || screen.bottom != g_expectedScreen.cy))
+        Fail("the screen is " + Size(screen) + ", not the " + std::to_string(g_expectedScreen.cx) + " x " +
+             std::to_string(g_expectedScreen.cy) + " asked for");
+    g_dialogArea = screen;
     if (HandheldScreen()) {
         if (!EqualRect(&rc, &work))
             Fail("the main window does not cover the handheld's work area " + Rect(work) + ": " + Rect(rc));
@@ -213,11 +224,15 @@ HWND WaitForMainWindow(long long since) {
     return main;
 }
 
-// Says the dialog's size and fails when it does not lie inside g_dialogArea.
-void CheckDialog(HWND dlg, const char *what) {
+// Says the dialog's size; fails when it does not lie inside g_dialogArea or its client
+// area is not the size it has on the handheld (what the dialog font gives it).
+void CheckDialog(HWND dlg, const char *what, SIZE deviceClient) {
     const RECT rc = screen_capture::WindowRect(dlg);
-    Say(std::string(what) + ": " + Size(rc) + " px at " + Rect(rc) + ", client " +
-        Size(screen_capture::ClientRectOnScreen(dlg)));
+    const RECT client = screen_capture::ClientRectOnScreen(dlg);
+    Say(std::string(what) + ": " + Size(rc) + " px at " + Rect(rc) + ", client " + Size(client));
+    if (client.right - client.left != deviceClient.cx || client.bottom - client.top != deviceClient.cy)
+        Fail(std::string(what) + ": client " + Size(client) + ", not " + std::to_string(deviceClient.cx) + " x " +
+             std::to_string(deviceClient.cy) + " as on the handheld (the dialog font is not mapped)");
     if (!Inside(rc, g_dialogArea))
         Fail(std::string(what) + " " + Rect(rc) + " does not fit inside " + Rect(g_dialogArea) +
              (HandheldScreen() ? " (the main window below its command bar)" : " (the screen)"));
@@ -325,7 +340,7 @@ int RunDemo(const std::wstring &dir, long long since) {
     if (card == nullptr) {
         Fail("the card test dialog did not appear");
     } else {
-        CheckDialog(card, "card test dialog");
+        CheckDialog(card, "card test dialog", kCardClient);
         mcrsim_remote::Client reader(g_pid);
         if (!reader.connected()) Fail("cannot reach the simulated reader: " + Narrow(reader.error()));
         const bool listening = reader.connected() && WaitFor([&] {
@@ -347,7 +362,7 @@ int RunDemo(const std::wstring &dir, long long since) {
     if (about == nullptr) {
         Fail("the About dialog did not appear");
     } else {
-        CheckDialog(about, "About dialog");
+        CheckDialog(about, "About dialog", kAboutClient);
         Settle();
         Save(dir, L"about.png", about);
         PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -385,10 +400,20 @@ int RunLaunch(const std::wstring &pidFile, long long since) {
 
 int wmain(int argc, wchar_t **argv) {
     long long since = UnixMs();
-    if (argc == 5 && std::wcscmp(argv[3], L"--since") == 0) {
-        since = _wtoi64(argv[4]);
-        argc = 3;
+    // Options after the command and its argument, in any order.
+    bool badOption = false;
+    for (int i = 3; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::wcscmp(argv[i], L"--since") == 0 && hasValue)
+            since = _wtoi64(argv[++i]);
+        else if (std::wcscmp(argv[i], L"--screen") == 0 && hasValue)
+            badOption |= std::wcscmp(argv[++i], L"none") != 0 &&
+                         std::swscanf(argv[i], L"%ldx%ld", &g_expectedScreen.cx, &g_expectedScreen.cy) != 2;
+        else
+            badOption = true;
     }
+    if (badOption) argc = 0;  // usage below
+    if (argc > 3) argc = 3;
     if (argc == 3 && std::wcscmp(argv[1], L"demo") == 0) {
         // Started inside a Wine virtual desktop, this program's exit code does not reach
         // the shell: the code is also left in OUTPUT_DIR\result.
@@ -405,7 +430,7 @@ int wmain(int argc, wchar_t **argv) {
     }
     if (argc == 3 && std::wcscmp(argv[1], L"launch") == 0) return RunLaunch(argv[2], since);
     std::fprintf(stderr,
-                 "usage: stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS]\n"
-                 "       stripewell-demo.exe launch PID_FILE [--since UNIX_MS]\n");
+                 "usage: stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]\n"
+                 "       stripewell-demo.exe launch PID_FILE [--since UNIX_MS] [--screen WxH|none]\n");
     return 2;
 }
