@@ -7,7 +7,12 @@
 
 #include <windows.h>
 
-#ifndef UNDER_CE
+#ifdef UNDER_CE
+
+// The device's <windows.h> leaves the command bar to <commctrl.h>.
+#include <commctrl.h>
+
+#else
 
 // Kernel debug output. Formats like wsprintfW and writes the line, exactly as formatted,
 // to OutputDebugStringW and to standard error as UTF-8, one whole line per write.
