@@ -189,6 +189,7 @@ public:
     }
 
     DWORD pid() const { return process_.pid(); }
+    HWND dialog() const { return dialog_; }
 
 private:
     testing_support::ChildProcess process_;
@@ -213,9 +214,12 @@ TEST(MCRSimDrive, ToolSwipesDeckCardsAndWedgeLinesPowersOffAndReportsTheState) {
     EXPECT_NE(run.err.find("card reader is closed: open the card test dialog"), std::string::npos) << Describe(run);
     ASSERT_TRUE(program.OpenCardDialog());
 
-    run = RunTool(L"swipe full");
+    run = RunTool(L"swipe full --check");
     EXPECT_EQ(run.code, 0u) << Describe(run);
     EXPECT_EQ(run.out.rfind("Swiped 'full': iso1 good", 0), 0u) << Describe(run);
+    EXPECT_NE(run.out.find("\r\nStripewell shows what the reader read.\r\n  iso1 shows \"B3530111333300000^"),
+              std::string::npos)
+        << Describe(run);
     EXPECT_TRUE(program.Shows(mcrsim::ReadCard(DeckCard("full"))));
 
     run = RunTool(L"swipe err-parity --pid " + std::to_wstring(program.pid()));
@@ -310,6 +314,20 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     EXPECT_EQ(Field(panel, IDC_PANEL_RESULT).rfind(L"Swiped 'full' with lose-end on iso2: iso1 good", 0), 0u)
         << Utf8(Field(panel, IDC_PANEL_RESULT));
     EXPECT_EQ(Text(view).rfind(L"Last swipe: 'full' with lose-end on iso2\r\niso1  good", 0), 0u) << Utf8(Text(view));
+    // The panel reads the dialog back, decoded, and compares it with what the reader read.
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_VERDICT) == L"Stripewell shows what the reader read."; }))
+        << Utf8(Field(panel, IDC_PANEL_VERDICT));
+    EXPECT_EQ(Field(panel, IDC_PANEL_SHOWN + 1), L"iso2  Error:14 (no-end)");
+    EXPECT_EQ(Field(panel, IDC_PANEL_SHOWN).rfind(L"iso1  \"B3530111333300000^SAMPLE/HANAKO^", 0), 0u);
+    // A field set wrong by hand after the swipe: the panel's next look and mcrsim check
+    // both say how it differs.
+    SendMessageW(GetDlgItem(program.dialog(), IDC_ISO2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Error:12"));
+    const std::string differs = "Stripewell differs: iso2: Stripewell shows Error:12 (parity), the reader read Error:14 (no-end).";
+    EXPECT_TRUE(WaitFor([&] { return Utf8(Field(panel, IDC_PANEL_VERDICT)) == differs; }))
+        << Utf8(Field(panel, IDC_PANEL_VERDICT));
+    ToolRun check = RunTool(L"check full --damage lose-end --track iso2");
+    EXPECT_EQ(check.code, 5u) << Describe(check);
+    EXPECT_EQ(check.err.rfind(differs + "\r\n  iso1 shows ", 0), 0u) << Describe(check);
 
     // Wedge text and Enter, as a wedge reader types it into the line.
     HWND wedge = GetDlgItem(panel, IDC_PANEL_WEDGE);

@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../mcrsim/core/damage_kinds.h"
@@ -20,6 +23,9 @@
 #include "../mcrsim/tool/control.h"
 #include "../mcrsim/tool/tool.h"
 #include "../reader/mcrlib.h"
+#include "../reader/reader.h"
+#include "../res/resource.h"
+#include "support/testsupport.h"
 #include "../tools/capture/capture.h"
 
 namespace {
@@ -162,6 +168,8 @@ TEST(MCRSimToolArgs, UsageErrorsSayWhatIsWrongAndExitTwo) {
         {{"swipe", "full", "--damage", "flip", "--track", "iso3"}, "unknown track 'iso3' (expected iso1, iso2, jis2 or all)"},
         {{"status", "--verbose"}, "unknown option '--verbose'"},
         {{"status", "-v"}, "unknown option '-v'"},
+        {{"status", "--check"}, "'status' takes no --check"},
+        {{"check"}, "'check' needs the name of a card"},
     };
     for (const auto &[args, says] : cases) {
         const ToolRun run = Tool(args);
@@ -463,6 +471,116 @@ TEST(MCRSimToolWedge, EachLineSwipesOrSaysWhyNothingWasSwiped) {
     EXPECT_EQ(run.code, kExitNotReady);
     ASSERT_EQ(run.io.err.size(), 2u) << run.io.Text();
     EXPECT_EQ(run.io.err[1].rfind("line 2: Not swiped: Stripewell's card reader is closed", 0), 0u) << run.io.Text();
+}
+
+// --- The card test dialog read back: swipe --check, check, and the relay ---------------
+
+// This process as Stripewell: the card test dialog of the real template, its fields
+// written by the program's own reader workers.
+class MCRSimToolCheck : public testing_support::InertCardDialogTest {
+protected:
+    void SetUp() override {
+        InertCardDialogTest::SetUp();
+        ASSERT_EQ(ReaderOpen(dialog_), TRUE);
+        StartReaderWorkers();
+        testing_support::TrackWorkers();
+        MCRSetEventNotification(1);
+    }
+};
+
+// After the program writes the field, writes it again with its fourth character
+// changed, as a program that shows the wrong text would.
+LRESULT CALLBACK SpoilField(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const LRESULT result = DefSubclassProc(edit, msg, wParam, lParam);
+    if (msg == WM_SETTEXT && lParam != 0) {
+        std::wstring text = reinterpret_cast<const wchar_t *>(lParam);
+        if (text.size() > 3) {
+            text[3] = text[3] == L'4' ? L'5' : L'4';
+            DefSubclassProc(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+    }
+    return result;
+}
+
+TEST_F(MCRSimToolCheck, SwipeCheckComparesTheFieldsWithTheReadAndExitsFiveOnADifference) {
+    const std::string iso1 = "  iso1 shows \"B3530111333300000^SAMPLE/HANAKO^4912101000000000000000000\"";
+    const std::string jis2 = "  jis2 shows \"STRIPEWELL TEST 3530111333300000 4912 SAMPLE HANAKO000000000000000000\"";
+    ToolRun run = Tool({"swipe", "err-parity", "--check", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitOk) << run.io.Text();
+    EXPECT_EQ(run.io.out, (std::vector<std::string>{run.io.out.at(0), "Stripewell shows what the reader read.", iso1,
+                                                    "  iso2 shows Error:12 (parity)", jis2}));
+
+    // A field set wrong after the swipe, every time the program writes it.
+    SetWindowSubclass(GetDlgItem(dialog_, IDC_ISO1), SpoilField, 7, 0);
+    run = Tool({"swipe", "full", "--check", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitDiffers) << run.io.Text();
+    ASSERT_EQ(run.io.err.size(), 4u) << run.io.Text();
+    EXPECT_EQ(run.io.err[0], "Stripewell differs: iso1: character 2 is '4' (0x34), the reader read '3' (0x33).");
+    EXPECT_EQ(run.io.err[1], "  iso1 shows \"B4530111333300000^SAMPLE/HANAKO^4912101000000000000000000\"");
+    RemoveWindowSubclass(GetDlgItem(dialog_, IDC_ISO1), SpoilField, 7);
+
+    // check compares without a swipe: the dialog still shows the good ISO2 of 'full'.
+    run = Tool({"check", "err-parity", "--pid", kSelf});
+    EXPECT_EQ(run.code, kExitDiffers) << run.io.Text();
+    EXPECT_EQ(run.io.err.at(0), "Stripewell differs: iso1: character 2 is '4' (0x34), the reader read '3' (0x33); "
+                                "iso2: Stripewell shows \"3530111333300000=49121010000000000000\", the reader read "
+                                "Error:12 (parity).");
+    EXPECT_EQ(State().dwSwipes, 2u) << "check swipes nothing";
+}
+
+// Standard input and output of `mcrsim relay` as two pipes.
+class PipeIo : public mcrsim_tool::Io {
+public:
+    PipeIo(HANDLE in, HANDLE out) : in_(in), out_(out) {}
+    void Out(const std::string &line) override {
+        const std::string text = line + "\n";
+        DWORD written = 0;
+        WriteFile(out_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+    void Err(const std::string &line) override { ADD_FAILURE() << "relay: " << line; }
+    bool ReadLine(std::string *line) override {
+        line->clear();
+        char c;
+        DWORD got = 0;
+        while (ReadFile(in_, &c, 1, &got, nullptr) && got == 1) {
+            if (c == '\n') return true;
+            *line += c;
+        }
+        return false;
+    }
+
+private:
+    HANDLE in_, out_;
+};
+
+TEST(MCRSimToolRelay, CarriesStateSwipesAndTheDialogBetweenPipesAndTheMailbox) {
+    ReadyReader reader;
+    HANDLE requestsIn, requestsOut, repliesIn, repliesOut;
+    ASSERT_TRUE(CreatePipe(&requestsIn, &requestsOut, nullptr, 0));
+    ASSERT_TRUE(CreatePipe(&repliesIn, &repliesOut, nullptr, 0));
+    int code = -1;
+    std::thread relay([&] {
+        PipeIo io(requestsIn, repliesOut);
+        code = mcrsim_tool::Run({"relay", "--pid", kSelf}, io);
+    });
+    {
+        Connection connection(mcrsim_remote::RelayPipes{requestsOut, repliesIn}, GetCurrentProcessId());
+        const Outcome state = connection.State();
+        EXPECT_EQ(state.code, kExitOk) << state.message;
+        EXPECT_NE(state.message.find("reader open, powered, notifying"), std::string::npos) << state.message;
+        const mcrsim::CardRead full = mcrsim::ReadCard(*mcrsim::FindCard(mcrsim::DefaultDeck(), "full"));
+        const Outcome swiped = connection.Swipe(full, "'full'");
+        EXPECT_EQ(swiped.code, kExitOk) << swiped.message;
+        EXPECT_TRUE(reader.Swiped());
+        ExpectSlotHolds(full);
+        const auto fields = connection.ReadDialog();
+        ASSERT_TRUE(fields.has_value());
+        EXPECT_FALSE(fields->dialog) << "this reader was opened without a window";
+    }
+    CloseHandle(requestsOut);  // the end of the relay's standard input
+    relay.join();
+    EXPECT_EQ(code, kExitOk);
+    for (HANDLE h : {requestsIn, repliesIn, repliesOut}) CloseHandle(h);
 }
 
 // --- From the reader model to the library's card --------------------------------------

@@ -16,15 +16,6 @@ const TrackFormat kFormats[kTrackCount] = {
     {Track::Jis2, "jis2", 7, 8, false, 0x00, 0x7F, 0x7F, 69, 75},
 };
 
-std::string CharText(std::uint8_t ch) {
-    char text[32];
-    if (ch >= 0x20 && ch < 0x7F)
-        std::snprintf(text, sizeof text, "'%c' (0x%02X)", static_cast<char>(ch), ch);
-    else
-        std::snprintf(text, sizeof text, "0x%02X", ch);
-    return text;
-}
-
 void PutChar(const TrackFormat &format, std::uint8_t code, Bits *bits) {
     for (int b = 0; b < format.dataBits; ++b) bits->push_back((code >> b) & 1);
     bits->push_back(ParityBit(format, code));
@@ -305,6 +296,15 @@ Bits BitsFromString(std::string_view text) {
     for (char ch : text)
         if (ch == '0' || ch == '1') bits.push_back(static_cast<std::uint8_t>(ch - '0'));
     return bits;
+}
+
+std::string CharText(std::uint8_t ch) {
+    char text[32];
+    if (ch >= 0x20 && ch < 0x7F)
+        std::snprintf(text, sizeof text, "'%c' (0x%02X)", static_cast<char>(ch), ch);
+    else
+        std::snprintf(text, sizeof text, "0x%02X", ch);
+    return text;
 }
 
 }  // namespace mcrsim

@@ -56,6 +56,8 @@ struct TrackFormat {
 const TrackFormat &FormatOf(Track track);
 // nullptr when the name is none of "iso1", "iso2", "jis2".
 const TrackFormat *FindFormat(std::string_view name);
+// A byte as messages show it: "'A' (0x41)", or "0x7F" when it is not printable.
+std::string CharText(std::uint8_t ch);
 
 // One bit per element, each 0 or 1, in the order the head passes them.
 using Bits = std::vector<std::uint8_t>;

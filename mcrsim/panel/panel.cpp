@@ -1,13 +1,18 @@
 // mcrsim-panel.exe: a small window a person uses as the card reader of a running
 // Stripewell: the deck's cards with a Swipe button and a damage choice, Power off, a
 // keyboard-wedge input line, a status line with the reader's state (polled) and the
-// result of the last action, and the track view: the chosen card's tracks bit by bit,
-// then the last swipe's.
-//   mcrsim-panel [--deck FILE] [--pid N]
+// result of the last action, the track view: the chosen card's tracks bit by bit, then
+// the last swipe's; and what Stripewell's card test dialog shows, read back and compared
+// with what the reader read for the panel's last swipe.
+//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y]
+// With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its
+// standard input and output, from a Wine prefix of its own (scripts/run).
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
@@ -33,7 +38,13 @@ struct Panel {
     std::vector<mcrsim::Card> deck;
     std::string deckText;                     // what IDC_PANEL_DECK shows
     std::optional<DWORD> pid;                 // --pid, else the running Stripewell
+    bool relay = false;                       // --relay: through standard input and output
+    std::optional<POINT> at;                  // --at: the window's top-left corner on the screen
     std::unique_ptr<Connection> connection;  // to the Stripewell last found
+    // The panel's last swipe and the reader's counts right after it: while they stay,
+    // the dialog's fields must show that read.
+    std::optional<mcrsim::CardRead> lastRead;
+    DWORD swipesAfter = 0, powerOffsAfter = 0;
 };
 
 Panel g_panel;
@@ -48,16 +59,48 @@ void SetText(HWND dlg, int id, const std::string &text) {
 // The connection to drive now: kept while it answers and the same Stripewell runs.
 Connection &Connect() {
     Panel &p = g_panel;
+    if (p.relay) {
+        if (!p.connection)
+            p.connection = std::make_unique<Connection>(
+                mcrsim_remote::RelayPipes{GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_INPUT_HANDLE)}, *p.pid);
+        return *p.connection;
+    }
     const DWORD wanted = p.pid ? *p.pid : mcrsim_remote::FindStripewell();
     if (!p.connection || !p.connection->connected() || p.connection->pid() != wanted)
         p.connection = std::make_unique<Connection>(p.pid);
     return *p.connection;
 }
 
+// Reads the card test dialog back: each field decoded, and whether they show the
+// panel's last swipe.
+void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state) {
+    Panel &p = g_panel;
+    const std::optional<mcrsim_remote::Fields> fields =
+        p.connection && state ? p.connection->ReadDialog() : std::nullopt;
+    for (mcrsim::Track t : mcrsim::kTracks) {
+        const int i = static_cast<int>(t);
+        SetText(dlg, IDC_PANEL_SHOWN + i,
+                fields && fields->dialog ? std::string(mcrsim::FormatOf(t).name) + "  " + DecodeField(fields->text[i])
+                                         : std::string());
+    }
+    std::string verdict;
+    if (!fields || !fields->dialog)
+        verdict = "Stripewell has no card test dialog open.";
+    else if (!p.lastRead)
+        verdict = "Stripewell's card test dialog shows (swipe a card here to compare it with what the reader read):";
+    else if (state->dwSwipes != p.swipesAfter || state->dwPowerOffs != p.powerOffsAfter)
+        verdict = "Stripewell's card test dialog shows (not compared: the reader has had another card or a "
+                  "power-off since this panel's last swipe):";
+    else
+        verdict = Verdict(*fields, *p.lastRead);
+    SetText(dlg, IDC_PANEL_VERDICT, verdict);
+}
+
 void ShowOutcome(HWND dlg, const Outcome &outcome) {
     SetText(dlg, IDC_PANEL_RESULT, outcome.message);
     if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(g_panel.connection->pid(), *outcome.state));
     if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
+    ShowDialog(dlg, outcome.state);
 }
 
 void Poll(HWND dlg) {
@@ -65,6 +108,22 @@ void Poll(HWND dlg) {
     const Outcome outcome = connection.State();
     SetText(dlg, IDC_PANEL_STATE, outcome.message);
     if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
+    ShowDialog(dlg, outcome.state);
+}
+
+// Swipes what the reader reads of a card, then waits for Stripewell's workers to
+// write it and shows what the dialog holds. The outcome's code.
+int Swipe(HWND dlg, const mcrsim::CardRead &read, const std::string &what) {
+    Connection &connection = Connect();
+    const Outcome outcome = connection.Swipe(read, what);
+    if (outcome.code == kExitOk && outcome.state) {
+        g_panel.lastRead = read;
+        g_panel.swipesAfter = outcome.state->dwSwipes;
+        g_panel.powerOffsAfter = outcome.state->dwPowerOffs;
+        connection.Check(read);
+    }
+    ShowOutcome(dlg, outcome);
+    return outcome.code;
 }
 
 // The card chosen in the list with the damage chosen in the boxes, and words for it
@@ -110,9 +169,7 @@ void SwipeCard(HWND dlg) {
         SetText(dlg, IDC_PANEL_RESULT, why);
         return;
     }
-    const Outcome outcome = Connect().Swipe(mcrsim::ReadCard(card), what);
-    ShowOutcome(dlg, outcome);
-    if (outcome.code == kExitOk) ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), &card, "Last swipe: " + what);
+    if (Swipe(dlg, mcrsim::ReadCard(card), what) == kExitOk) ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), &card, "Last swipe: " + what);
 }
 
 void SwipeWedge(HWND dlg) {
@@ -125,11 +182,9 @@ void SwipeWedge(HWND dlg) {
         SetText(dlg, IDC_PANEL_RESULT, "Wedge text not swiped: " + parse.error.ToString() + ".");
         return;
     }
-    const Outcome outcome = Connect().Swipe(mcrsim::ReadCard(parse.card), "the wedge text");
-    ShowOutcome(dlg, outcome);
     // Ready for the next swipe; text that did not reach the reader stays to try again.
     // A wedge swipe may be a real card: its tracks are not drawn.
-    if (outcome.code == kExitOk) {
+    if (Swipe(dlg, mcrsim::ReadCard(parse.card), "the wedge text") == kExitOk) {
         SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
         ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), nullptr,
                           "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
@@ -225,7 +280,7 @@ void WriteStderr(const std::string &text) {
     WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-constexpr const char *kUsage = "usage: mcrsim-panel [--deck FILE] [--pid N]";
+constexpr const char *kUsage = "usage: mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y]";
 
 // Reads the command line into g_panel; false (after saying why) on a usage error.
 bool ParseCommandLine() {
@@ -235,10 +290,20 @@ bool ParseCommandLine() {
     std::string wrong;
     for (int i = 1; i < argc && wrong.empty(); ++i) {
         const std::string arg = Utf8(argv[i]);
-        if ((arg == "--deck" || arg == "--pid") && i + 1 >= argc) {
+        if (arg == "--relay") {
+            g_panel.relay = true;
+        } else if ((arg == "--deck" || arg == "--pid" || arg == "--at") && i + 1 >= argc) {
             wrong = arg + " needs a value";
         } else if (arg == "--deck") {
             deckFile = Utf8(argv[++i]);
+        } else if (arg == "--at") {
+            const std::string value = Utf8(argv[++i]);
+            int x = 0, y = 0;
+            char end = 0;
+            if (std::sscanf(value.c_str(), "%d,%d%c", &x, &y, &end) != 2)
+                wrong = "--at needs X,Y (the window's top-left corner), not '" + value + "'";
+            else
+                g_panel.at = POINT{x, y};
         } else if (arg == "--pid") {
             const std::string value = Utf8(argv[++i]);
             char *end = nullptr;
@@ -252,6 +317,7 @@ bool ParseCommandLine() {
         }
     }
     LocalFree(argv);
+    if (wrong.empty() && g_panel.relay && !g_panel.pid) wrong = "--relay needs --pid";
     if (!wrong.empty()) {
         WriteStderr("mcrsim-panel: " + wrong);
         WriteStderr(kUsage);
@@ -298,6 +364,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     if (dlg == nullptr) {
         WriteStderr("mcrsim-panel: cannot create the panel window");
         return 1;
+    }
+    if (g_panel.at) {
+        // Where asked, but up as far as it takes to keep the whole panel on the work area.
+        RECT window, work;
+        GetWindowRect(dlg, &window);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const int y = std::max<int>(work.top, std::min<int>(g_panel.at->y, work.bottom - (window.bottom - window.top)));
+        SetWindowPos(dlg, nullptr, g_panel.at->x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ShowWindow(dlg, show);
     MSG msg;

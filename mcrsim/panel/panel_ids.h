@@ -13,6 +13,8 @@
 #define IDC_PANEL_WEDGE_GO  207
 #define IDC_PANEL_STATE     208  // the reader's state, polled
 #define IDC_PANEL_RESULT    209  // what the last action did
+#define IDC_PANEL_SHOWN     210  // the card test dialog's fields, decoded: 210 to 212
+#define IDC_PANEL_VERDICT   213  // whether they are what the reader read
 
 // The panel's window class (a dialog class of its own, so tests and people can find it).
 #define MCRSIM_PANEL_CLASS L"MCRSimPanel"

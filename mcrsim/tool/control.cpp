@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "../../reader/mcrlib.h"
 #include "../simcard.h"
 
 namespace mcrsim_control {
@@ -60,6 +61,107 @@ std::string ReadSummary(const CardRead &read) {
     return text;
 }
 
+// The dialog's power-off mark, which the power-off worker writes into every field.
+constexpr const wchar_t *kApoMark = L"APO";
+
+std::wstring FieldTextFor(const TrackRead &track, mcrsim::Track which) {
+    wchar_t pair[16];
+    if (track.status != mcrsim::kTrackGood) {
+        std::swprintf(pair, 16, L"Error:%x", static_cast<unsigned>(track.status));
+        return pair;
+    }
+    std::wstring text;
+    for (size_t i = 0; i < mcrsim::FormatOf(which).bufferBytes; ++i) {
+        std::swprintf(pair, 16, L"%2X", static_cast<unsigned>(track.bytes[i]));
+        text += pair;
+    }
+    return text;
+}
+
+namespace {
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// The bytes of a field of "%2X" pairs; false when the text is not such a field.
+bool PairBytes(const std::wstring &text, std::vector<unsigned> *bytes) {
+    if (text.empty() || text.size() % 2 != 0) return false;
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = text[i] == L' ' ? 0 : HexDigit(text[i]), low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes->push_back(static_cast<unsigned>(high * 16 + low));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string DecodeField(const std::wstring &text) {
+    if (text.empty()) return "(empty)";
+    if (text == kApoMark) return "APO (powered off)";
+    unsigned code = 0;
+    wchar_t rest = 0;
+    if (std::swscanf(text.c_str(), L"Error:%x%lc", &code, &rest) == 1) {
+        char shown[24];
+        std::snprintf(shown, sizeof shown, "Error:%x", code);
+        return std::string(shown) + " (" + mcrsim::TrackStatusName(code) + ")";
+    }
+    std::vector<unsigned> bytes;
+    if (!PairBytes(text, &bytes)) return "\"" + Utf8(text) + "\" (not a field Stripewell writes)";
+    // The buffer's zeros after the data are not shown.
+    while (!bytes.empty() && bytes.back() == 0) bytes.pop_back();
+    std::string decoded = "\"";
+    for (unsigned byte : bytes) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            decoded += static_cast<char>(byte);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            decoded += escape;
+        }
+    }
+    return decoded + "\"";
+}
+
+std::string FieldDifference(mcrsim::Track which, const std::wstring &shown, const TrackRead &read) {
+    const std::wstring expected = FieldTextFor(read, which);
+    if (shown == expected) return std::string();
+    const std::string name = mcrsim::FormatOf(which).name;
+    std::vector<unsigned> shownBytes, readBytes;
+    if (read.status == mcrsim::kTrackGood && PairBytes(shown, &shownBytes) && PairBytes(expected, &readBytes)) {
+        for (size_t i = 0; i < readBytes.size(); ++i) {
+            if (i >= shownBytes.size())
+                return name + ": Stripewell shows " + std::to_string(shownBytes.size()) + " bytes, the reader read " +
+                       std::to_string(readBytes.size());
+            if (shownBytes[i] != readBytes[i])
+                return name + ": character " + std::to_string(i + 1) + " is " + mcrsim::CharText(static_cast<std::uint8_t>(shownBytes[i])) +
+                       ", the reader read " + mcrsim::CharText(static_cast<std::uint8_t>(readBytes[i]));
+        }
+        // Same bytes, more of them, or the same bytes written another way.
+    }
+    return name + ": Stripewell shows " + DecodeField(shown) + ", the reader read " + TrackResultText(read);
+}
+
+bool ShowsRead(const mcrsim_remote::Fields &fields, const CardRead &read) {
+    if (!fields.dialog) return false;
+    for (mcrsim::Track t : mcrsim::kTracks)
+        if (!FieldDifference(t, fields.text[static_cast<int>(t)], read[t]).empty()) return false;
+    return true;
+}
+
+std::string Verdict(const mcrsim_remote::Fields &fields, const CardRead &read) {
+    if (!fields.dialog) return "The card test dialog is not open: nothing to compare.";
+    std::string differences;
+    for (mcrsim::Track t : mcrsim::kTracks) {
+        const std::string difference = FieldDifference(t, fields.text[static_cast<int>(t)], read[t]);
+        if (!difference.empty()) differences += (differences.empty() ? "" : "; ") + difference;
+    }
+    return differences.empty() ? "Stripewell shows what the reader read." : "Stripewell differs: " + differences + ".";
+}
+
 namespace {
 
 std::string ApoText(int timeout) { return timeout > 0 ? std::to_string(timeout) + " s" : std::string("off"); }
@@ -108,6 +210,10 @@ Connection::Connection(std::optional<DWORD> pid) {
         if (pid) why += " (is --pid the process id of a running Stripewell?)";
         failure_ = {kExitNoStripewell, "Cannot reach the card reader: " + why + ".", std::nullopt};
     }
+}
+
+Connection::Connection(mcrsim_remote::RelayPipes relay, DWORD pid) : pid_(pid) {
+    client_ = std::make_unique<mcrsim_remote::Client>(relay);
 }
 
 Connection::~Connection() {
@@ -162,6 +268,34 @@ Outcome Connection::PowerOff() {
         return {kExitNotReady, "The reader powered off, but Stripewell was not told (its power-off event does not exist).",
                 reply->state};
     return {kExitOk, "Powered the reader off: Stripewell was told and shows APO in the card test dialog.", reply->state};
+}
+
+std::optional<mcrsim_remote::Fields> Connection::ReadDialog() {
+    if (Unreachable()) return std::nullopt;
+    return client_->ReadDialog();
+}
+
+Outcome Connection::Check(const CardRead &read, std::vector<std::string> *shown) {
+    // The workers write the three fields one after the other after the swipe.
+    constexpr DWORD kSettleMs = 3000, kStepMs = 50;
+    const DWORD start = GetTickCount();
+    std::optional<mcrsim_remote::Fields> fields;
+    for (;;) {
+        if (auto why = Unreachable()) return *why;
+        fields = client_->ReadDialog();
+        if (!fields) return Lost();
+        if (ShowsRead(*fields, read) || GetTickCount() - start >= kSettleMs) break;
+        // Keep this thread's own windows answering while waiting (a test may be
+        // Stripewell itself).
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kStepMs, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (shown != nullptr && fields->dialog)
+        for (mcrsim::Track t : mcrsim::kTracks)
+            shown->push_back(std::string(mcrsim::FormatOf(t).name) + " shows " +
+                             DecodeField(fields->text[static_cast<int>(t)]));
+    return {ShowsRead(*fields, read) ? kExitOk : kExitDiffers, Verdict(*fields, read), std::nullopt};
 }
 
 }  // namespace mcrsim_control

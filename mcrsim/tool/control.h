@@ -23,6 +23,7 @@ enum ExitCode : int {
     kExitUsage = 2,         // the command line itself is wrong
     kExitNoStripewell = 3,  // no Stripewell to drive, or it stopped answering
     kExitNotReady = 4,      // Stripewell runs, but its reader cannot take a card now
+    kExitDiffers = 5,       // swipe --check: Stripewell does not show what the reader read
 };
 
 struct Outcome {
@@ -45,6 +46,22 @@ std::string TrackResultText(const mcrsim::TrackRead &track);
 // Holds no card data.
 std::string ReadSummary(const mcrsim::CardRead &read);
 
+// What the card test dialog shows for a track the reader read: the whole MCRRead
+// buffer as "%2X" pairs, or "Error:" and the status in lower-case hex.
+std::wstring FieldTextFor(const mcrsim::TrackRead &track, mcrsim::Track which);
+// A field's text as a person reads it: hex pairs as the characters they stand for
+// ("\"B3530...\"", other bytes as \xHH), "Error:12 (parity)", "APO (powered off)",
+// "(empty)", or the text itself in quotes when it is none of these.
+std::string DecodeField(const std::wstring &text);
+// How the field of one track differs from what the reader read, or empty when it
+// shows exactly that: "iso2: Stripewell shows Error:12 (parity), the reader read good
+// (37 characters)", "iso1: character 5 is '7' (0x37), the reader read '3' (0x33)".
+std::string FieldDifference(mcrsim::Track which, const std::wstring &shown, const mcrsim::TrackRead &read);
+// "Stripewell shows what the reader read." or the difference of every track that
+// differs, "; "-separated; no dialog open says so.
+std::string Verdict(const mcrsim_remote::Fields &fields, const mcrsim::CardRead &read);
+bool ShowsRead(const mcrsim_remote::Fields &fields, const mcrsim::CardRead &read);
+
 // The reader's state, one item a line ("reader: open", ...), as `mcrsim status`
 // prints it; the last line says whether it takes cards.
 std::vector<std::string> StateLines(DWORD pid, const MCRSimState &state);
@@ -57,6 +74,8 @@ public:
     // pid: drive this process; none: find the running Stripewell by its window.
     // On failure connected() is false and failure() says why (kExitNoStripewell).
     explicit Connection(std::optional<DWORD> pid);
+    // Through a relay in Stripewell's prefix (mcrsim relay), to process pid there.
+    Connection(mcrsim_remote::RelayPipes relay, DWORD pid);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
@@ -72,12 +91,18 @@ public:
     Outcome Swipe(const mcrsim::CardRead &read, const std::string &what);
     // Powers the reader off as its automatic power-off would.
     Outcome PowerOff();
+    // What the card test dialog shows now, or nullopt (then Lost() says why).
+    std::optional<mcrsim_remote::Fields> ReadDialog();
+    // After a swipe of read: waits (a few seconds at most) until the dialog shows what
+    // the reader read. kExitOk, or kExitDiffers with every difference; *shown gets
+    // each field as Stripewell shows it, decoded ("iso2 shows Error:12 (parity)").
+    Outcome Check(const mcrsim::CardRead &read, std::vector<std::string> *shown = nullptr);
+    Outcome Lost();
 
 private:
     // Why the reader cannot be asked now (not connected, or the process has ended);
     // nullopt when it can.
     std::optional<Outcome> Unreachable() const;
-    Outcome Lost();
 
     DWORD pid_ = 0;
     HANDLE process_ = nullptr;  // to see at once that Stripewell has ended

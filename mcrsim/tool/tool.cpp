@@ -22,6 +22,7 @@ struct Options {
     std::optional<DWORD> pid;
     std::optional<std::string> damage;
     std::optional<std::string> track;
+    bool check = false;
     bool help = false;
 };
 
@@ -50,6 +51,11 @@ std::string ParseOptions(const std::vector<std::string> &args, Options *options)
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options->help = true;
+            continue;
+        }
+        if (arg == "--check") {
+            if (options->command != "swipe") return "'" + options->command + "' takes no --check";
+            options->check = true;
             continue;
         }
         if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
@@ -97,8 +103,9 @@ struct CommandInfo {
 
 const CommandInfo kCommands[] = {
     {"list", true, false, false, 0},  {"show", true, false, true, 1},   {"swipe", true, true, true, 1},
-    {"apo", false, true, false, 0},
-    {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"help", false, false, false, 0},
+    {"check", true, true, true, 1},   {"apo", false, true, false, 0},
+    {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"relay", false, true, false, 0},
+    {"help", false, false, false, 0},
 };
 
 const CommandInfo *FindCommand(const std::string &name) {
@@ -223,15 +230,52 @@ int ChosenCard(const Options &options, Io &io, const std::string &done, mcrsim::
     return kExitOk;
 }
 
+// Compares the card test dialog with what the reader read: the verdict, then each field.
+int CheckDialog(Connection &connection, const mcrsim::CardRead &read, Io &io) {
+    std::vector<std::string> shown;
+    const Outcome check = connection.Check(read, &shown);
+    const bool ok = check.code == kExitOk;
+    (ok ? io.Out(check.message) : io.Err(check.message));
+    for (const std::string &line : shown) (ok ? io.Out("  " + line) : io.Err("  " + line));
+    return check.code;
+}
+
 int Swipe(const Options &options, Io &io) {
     mcrsim::Card card;
     std::string what;
     const int chosen = ChosenCard(options, io, "nothing was swiped", &card, &what);
     if (chosen != kExitOk) return chosen;
     Connection connection(options.pid);
-    const Outcome outcome = connection.Swipe(mcrsim::ReadCard(card), what);
+    const mcrsim::CardRead read = mcrsim::ReadCard(card);
+    const Outcome outcome = connection.Swipe(read, what);
     (outcome.code == kExitOk ? io.Out(outcome.message) : io.Err(outcome.message));
-    return outcome.code;
+    if (outcome.code != kExitOk || !options.check) return outcome.code;
+    return CheckDialog(connection, read, io);
+}
+
+// The card's read compared with the dialog as it is, without a swipe (after a swipe
+// from the panel or elsewhere).
+int Check(const Options &options, Io &io) {
+    mcrsim::Card card;
+    std::string what;
+    const int chosen = ChosenCard(options, io, "nothing was compared", &card, &what);
+    if (chosen != kExitOk) return chosen;
+    Connection connection(options.pid);
+    if (!connection.connected()) {
+        io.Err(connection.failure().message);
+        return connection.failure().code;
+    }
+    return CheckDialog(connection, mcrsim::ReadCard(card), io);
+}
+
+// Passes the requests of a relay client in another Wine prefix (the panel, which
+// scripts/run starts in a prefix of its own) to the reader of Stripewell: one line in,
+// one line out, until standard input ends.
+int Relay(const Options &options, Io &io) {
+    mcrsim_remote::Client client(options.pid.value_or(mcrsim_remote::FindStripewell()));
+    std::string line;
+    while (io.ReadLine(&line)) io.Out(mcrsim_remote::RelayAnswer(client, line));
+    return kExitOk;
 }
 
 // Prints the card's tracks as the reader model reads them; needs no Stripewell. Deck
@@ -311,11 +355,16 @@ std::vector<std::string> Usage() {
         "  mcrsim list [--deck FILE]        the deck's cards and what each track reads as",
         "  mcrsim show CARD [--deck FILE] [--damage KIND [--track TRACK]]",
         "                                   a card's tracks bit by bit, as the reader decodes them",
-        "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--pid N]",
-        "                                   swipes a card of the deck",
+        "  mcrsim swipe CARD [--deck FILE] [--damage KIND [--track TRACK]] [--check] [--pid N]",
+        "                                   swipes a card of the deck; with --check, then compares",
+        "                                   the card test dialog's fields with what the reader read",
+        "  mcrsim check CARD [--deck FILE] [--damage KIND [--track TRACK]] [--pid N]",
+        "                                   compares the card test dialog with what the reader reads",
+        "                                   of that card, without swiping it",
         "  mcrsim apo [--pid N]             powers the reader off, as its automatic power-off does",
         "  mcrsim status [--pid N]          the reader's state",
         "  mcrsim wedge [--pid N]           swipes each keyboard-wedge line read from standard input",
+        "  mcrsim relay [--pid N]           carries a panel's requests from another Wine prefix (scripts/run)",
         "  mcrsim help                      this text",
         "Options:",
         "  --deck FILE     a deck file (docs/cards.md) instead of the built-in deck",
@@ -323,7 +372,8 @@ std::vector<std::string> Usage() {
         "  --damage KIND   flip, lose-start, lose-end, truncate or reversed, added as the card is swiped",
         "  --track TRACK   the track --damage hits: iso1, iso2, jis2 or all (the default)",
         "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line); 2 usage;",
-        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying).",
+        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying);",
+        "  5 swipe --check, check: Stripewell does not show what the reader read.",
     };
 }
 
@@ -347,6 +397,8 @@ int Run(const std::vector<std::string> &args, Io &io) {
     if (options.command == "swipe") return Swipe(options, io);
     if (options.command == "apo") return PowerOff(options, io);
     if (options.command == "status") return Status(options, io);
+    if (options.command == "relay") return Relay(options, io);
+    if (options.command == "check") return Check(options, io);
     return Wedge(options, io);
 }
 

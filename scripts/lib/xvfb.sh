@@ -1,17 +1,19 @@
 # Starts Xvfb on a free display, for scripts that draw without a person's display.
-# Source it, then call start_xvfb WORK_DIR [SCREEN]: sets DISPLAY and XVFB_PID (stop it
+# Source it, then call start_xvfb WORK_DIR [SCREEN [FBDIR]]: sets DISPLAY and XVFB_PID
+# (with FBDIR, Xvfb keeps its framebuffer there as an XWD file, Xvfb_screen0; stop it
 # by that PID in the caller's EXIT trap with stop_xvfb). Returns 1 with a message when
 # Xvfb is missing or does not start.
 XVFB_PID=""
 
 start_xvfb() {
-    local work=$1 screen=${2:-1024x768x24}
+    local work=$1 screen=${2:-1024x768x24} fbdir=()
+    [ -n "${3:-}" ] && fbdir=(-fbdir "$3")
     if ! command -v Xvfb >/dev/null; then
         echo "Xvfb not found (Debian package xvfb)" >&2
         return 1
     fi
     # Xvfb picks a free display and writes its number to fd 3.
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$screen" "${fbdir[@]}" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     XVFB_PID=$!
     local _
     for _ in $(seq 100); do
