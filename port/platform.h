@@ -72,6 +72,17 @@ HWND PortCreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowN
 #undef CreateWindowExW
 #define CreateWindowExW PortCreateWindowExW
 
+// Desktop only: a field text set from a thread other than the dialog's is set by the
+// dialog's own thread, which alone destroys the dialog, so that the field's lookup never
+// meets the dialog's destruction (Wine 10's server can hang on that); dlgtext.cpp.
+// Threads whose dialogs take such writes call PortEnableCrossThreadItemText first (the
+// desktop entry point does, for the user-interface thread); TRUE when in force for the
+// calling thread. Elsewhere SetDlgItemTextW is the plain call.
+BOOL PortEnableCrossThreadItemText(void);
+BOOL PortSetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
+#undef SetDlgItemTextW
+#define SetDlgItemTextW PortSetDlgItemTextW
+
 #endif // UNDER_CE
 
 #endif // STRIPEWELL_PORT_PLATFORM_H

@@ -8,5 +8,6 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLi
 {
     PortEnableCaptionOkButtons();
     PortEnableDeviceScreen();
+    PortEnableCrossThreadItemText();
     return WinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
 }

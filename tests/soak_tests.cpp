@@ -8,9 +8,11 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../dialogs/dialogs.h"
@@ -265,6 +267,54 @@ TEST_F(SoakTest, ClosingWhileAReadIsInFlightEndsCleanly) {
     ASSERT_TRUE(WaitForThreadExit(readThread)) << "the worker finishes its cycle and leaves\n" << DumpJournal();
     EXPECT_EQ(CountEntries(L"MCRResume"), 2u) << "one from Close, one ending the worker's cycle";
     CloseHandle(readThread);
+}
+
+// Closing the dialog while cards keep landing: a second thread swipes all the time, so
+// that closes meet the workers in the middle of their field writes (as a person closing
+// the dialog at the moment a card lands). Under Wine 10 such a close once hung every
+// process of the session; here each one must end, and the reader must still read.
+TEST_F(SoakTest, ClosingAsCardsKeepLandingNeverHangs) {
+    std::atomic<bool> stop{false};
+    std::thread swiper([&stop] {
+        const MCRSimCard card = MakeCard("RACE", 1, "RACE", 1, "RACE", 1);
+        while (!stop) {
+            MCRSimSwipe(&card);  // lost while the dialog is closed
+            Sleep(1);
+        }
+    });
+    std::mt19937 rng(20261209);
+    constexpr int kRounds = 200;
+    int closedMidCycle = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        MCRSimJournalClear();
+        Open();
+        PumpFor(rng() % 12);
+        Close();
+        // A cycle was in flight when the reader closed when more reads had begun than
+        // cycles had ended (each ends with MCRResume; Close's own comes just before
+        // MCRClose).
+        size_t reads = 0, resumes = 0;
+        for (const std::wstring &entry : Journal()) {
+            if (entry == L"MCRClose") break;
+            reads += entry == L"MCRRead";
+            resumes += entry == L"MCRResume";
+        }
+        if (resumes > 0 && reads > resumes - 1) ++closedMidCycle;
+        StopWorkers();
+        ASSERT_EQ(RunningTrackedWorkers(), 0u) << "round " << i << "\n" << DumpJournal();
+    }
+    stop = true;
+    swiper.join();
+    std::printf("%d closes while cards kept landing, %d of them in the middle of a read's cycle\n", kRounds,
+                closedMidCycle);
+    EXPECT_GT(closedMidCycle, 0) << "no close met a worker in its cycle: the race was not run";
+
+    Open();
+    MCRSimJournalClear();
+    const MCRSimCard card = MakeCard("AFTER", 1, "", 0x10, "", 1);
+    ASSERT_EQ(MCRSimSwipe(&card), 1);
+    ASSERT_TRUE(PumpUntil([&] { return FieldText(dialog_, IDC_ISO2) == L"Error:10"; })) << DumpJournal();
+    EXPECT_EQ(FieldText(dialog_, IDC_ISO1).substr(0, 10), L"4146544552");
 }
 
 }  // namespace

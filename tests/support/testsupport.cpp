@@ -138,6 +138,8 @@ std::string DumpJournal() {
 void ResetSimulation() {
     MCRSimReset();
     PortSetDebugObserver(ObserveDebugLine);
+    // The workers' field writes reach the test's dialogs as they reach the program's.
+    PortEnableCrossThreadItemText();
 }
 
 bool PumpUntil(const std::function<bool()> &pred, DWORD timeoutMs, const std::vector<HANDLE> &wakeOn) {
