@@ -48,6 +48,13 @@ static UINT volatile s_uItemTextMsg = 0;
 // Written only by the threads that enable the hook, each into a slot it claims.
 static DWORD volatile s_adwServingThreads[ITEM_TEXT_MAX_THREADS];
 static HHOOK s_ahHooks[ITEM_TEXT_MAX_THREADS];
+static HHOOK s_ahCbtHooks[ITEM_TEXT_MAX_THREADS];
+
+// Marks a dialog whose destruction has begun. A thread that waits for another thread
+// during DestroyWindow takes sent messages meanwhile, so a write may arrive while the
+// dialog's controls are being unlinked: it is dropped then, as it would fail a moment
+// later. One atom for the property, so that no destruction adds one.
+static ATOM s_atomDestroying = 0;
 static LONG volatile s_lServingCount = 0;
 
 #undef SetDlgItemTextW
@@ -61,10 +68,18 @@ static LRESULT CALLBACK ItemTextHookProc(int nCode, WPARAM wParam, LPARAM lParam
         ItemTextRequest *pRequest = &s_aRequests[pMsg->wParam];
         if (pRequest->lBusy && pRequest->lTicket == (LONG)pMsg->lParam && !pRequest->fDone)
         {
-            pRequest->fResult = SetDlgItemTextW(pMsg->hwnd, pRequest->nIDDlgItem, pRequest->pszText);
+            pRequest->fResult = !GetPropW(pMsg->hwnd, MAKEINTATOM(s_atomDestroying)) &&
+                                SetDlgItemTextW(pMsg->hwnd, pRequest->nIDDlgItem, pRequest->pszText);
             pRequest->fDone = TRUE;
         }
     }
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
+}
+
+static LRESULT CALLBACK ItemTextCbtProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_DESTROYWND)
+        SetPropW((HWND)wParam, MAKEINTATOM(s_atomDestroying), (HANDLE)1);
     return CallNextHookEx(NULL, nCode, wParam, lParam);
 }
 
@@ -82,9 +97,11 @@ BOOL PortEnableCrossThreadItemText(void)
     DWORD dwThread = GetCurrentThreadId();
     if (IsServingThread(dwThread))
         return TRUE;
+    if (s_atomDestroying == 0)
+        s_atomDestroying = GlobalAddAtomW(L"StripewellPortDestroying");
     if (s_uItemTextMsg == 0)
         s_uItemTextMsg = RegisterWindowMessageW(L"StripewellPortSetDlgItemText");
-    if (s_uItemTextMsg == 0)
+    if (s_uItemTextMsg == 0 || s_atomDestroying == 0)
         return FALSE;
     LONG lSlot = InterlockedIncrement(&s_lServingCount) - 1;
     if (lSlot >= ITEM_TEXT_MAX_THREADS)
@@ -93,9 +110,11 @@ BOOL PortEnableCrossThreadItemText(void)
         return FALSE;
     }
     s_ahHooks[lSlot] = SetWindowsHookExW(WH_CALLWNDPROC, ItemTextHookProc, NULL, dwThread);
-    // A slot whose hook could not be set names no thread (0 is never a thread's id).
-    s_adwServingThreads[lSlot] = s_ahHooks[lSlot] != NULL ? dwThread : 0;
-    return s_ahHooks[lSlot] != NULL;
+    s_ahCbtHooks[lSlot] = SetWindowsHookExW(WH_CBT, ItemTextCbtProc, NULL, dwThread);
+    BOOL fServing = s_ahHooks[lSlot] != NULL && s_ahCbtHooks[lSlot] != NULL;
+    // A slot whose hooks could not both be set names no thread (0 is never a thread's id).
+    s_adwServingThreads[lSlot] = fServing ? dwThread : 0;
+    return fServing;
 }
 
 // Takes a free request slot; -1 when all are in use.
