@@ -4,9 +4,12 @@ command: the device screen and the reader panel whole (no solid black block), ap
 and the card test dialog inside the device screen.
 
   look.py XWD_FILE --device X,Y,W,H --panel X,Y,W,H [--dialog X,Y,W,H]
+  look.py XWD_FILE --digest X,Y,W,H    a digest of what that rectangle shows, to wait
+                                       for it to change or to hold still
 
 Rectangles are in root-window pixels. Prints what it found; exits 1 on a fault."""
 import argparse
+import hashlib
 import struct
 import sys
 
@@ -50,6 +53,13 @@ def black_blocks(fb, r):
     return found
 
 
+def digest(fb, r):
+    width, height, stride, pixels = fb
+    x0, x1 = max(r[0], 0), min(r[0] + r[2], width)
+    rows = (pixels[y * stride + 4 * x0:y * stride + 4 * x1] for y in range(max(r[1], 0), min(r[1] + r[3], height)))
+    return hashlib.sha1(b''.join(rows)).hexdigest()
+
+
 def overlap(a, b):
     return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
 
@@ -62,11 +72,17 @@ def inside(inner, outer):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('xwd')
-    parser.add_argument('--device', type=rect, required=True)
-    parser.add_argument('--panel', type=rect, required=True)
+    parser.add_argument('--digest', type=rect)
+    parser.add_argument('--device', type=rect)
+    parser.add_argument('--panel', type=rect)
     parser.add_argument('--dialog', type=rect)
     args = parser.parse_args()
     fb = load(args.xwd)
+    if args.digest:
+        print(digest(fb, args.digest))
+        return 0
+    if not args.device or not args.panel:
+        parser.error('--device and --panel are needed')
     faults = []
     for name, r in (('device screen', args.device), ('panel', args.panel)):
         print('look: %s at (%d,%d), %d x %d' % ((name,) + r))

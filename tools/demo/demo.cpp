@@ -9,11 +9,12 @@
 //       ends the program through its menu. Prints Stripewell's standard error (its debug
 //       lines) as it comes. Exit code 0, or 1 with the reason when something did not
 //       appear, did not fit the screen, was not the size it has on the handheld, the
-//       screen was not the one asked for, or the program did not end cleanly; the same
-//       code is written into OUTPUT_DIR\\result.
-//   stripewell-demo.exe launch PID_FILE [--since UNIX_MS] [--screen WxH|none]
-//       Starts the program for a person, writes its process id into PID_FILE once the
-//       main window shows, and waits for the program to end; exits with its exit code.
+//       screen was not the one asked for, the program's debug lines did not come through,
+//       or the program did not end cleanly.
+//   stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]
+//       Starts the program for a person, prints "main window shown ... (process N)" once
+//       its main window shows, prints its debug lines as they come, and waits for it to
+//       end; exits with its exit code.
 //
 // --since: when the start began (Unix time in ms), so that the time printed until the
 // main window showed covers all that came before this program (prefix, Wine).
@@ -53,6 +54,7 @@ HANDLE g_process = nullptr;
 DWORD g_pid = 0;
 HANDLE g_stderr = nullptr;  // read end of the program's standard error
 std::string g_stderrText;   // not yet printed (an unfinished line)
+int g_debugLines = 0;       // lines of the program's standard error printed so far
 int g_failures = 0;
 // Where a dialog must lie: below the command bar in the main window's client area on a
 // handheld-sized screen, as on the device; elsewhere the screen.
@@ -103,6 +105,7 @@ void DrainStderr() {
         g_stderrText.erase(0, nl + 1);
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
         Say("  [Stripewell] " + line);
+        ++g_debugLines;
     }
 }
 
@@ -370,24 +373,19 @@ int RunDemo(const std::wstring &dir, long long since) {
     }
 
     EndProgram(main);
+    // A person watching the demo must see what the program itself says.
+    if (g_debugLines == 0) Fail("no debug line of Stripewell came through its standard error");
     Say(g_failures == 0 ? "demo: all shown" : "demo: " + std::to_string(g_failures) + " failure(s)");
     return g_failures == 0 ? 0 : 1;
 }
 
-int RunLaunch(const std::wstring &pidFile, long long since) {
+int RunLaunch(long long since) {
     if (!StartProgram()) return 1;
-    HWND main = WaitForMainWindow(since);
-    if (main == nullptr) {
+    // Its line "main window shown ... (process N)" tells scripts/run the program is up.
+    if (WaitForMainWindow(since) == nullptr) {
         DrainStderr();
         TerminateProcess(g_process, 1);
         return 1;
-    }
-    const std::string pid = std::to_string(g_pid) + "\n";
-    HANDLE file = CreateFileW(pidFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-        WriteFile(file, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr);
-        CloseHandle(file);
     }
     WaitFor(Ended, INFINITE);
     DrainStderr();
@@ -400,37 +398,23 @@ int RunLaunch(const std::wstring &pidFile, long long since) {
 
 int wmain(int argc, wchar_t **argv) {
     long long since = UnixMs();
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    const int positional = command == L"demo" ? 1 : 0;  // demo's OUTPUT_DIR
     // Options after the command and its argument, in any order.
-    bool badOption = false;
-    for (int i = 3; i < argc; ++i) {
+    bool badOption = command != L"demo" && command != L"launch";
+    for (int i = 2 + positional; i < argc && !badOption; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::wcscmp(argv[i], L"--since") == 0 && hasValue)
             since = _wtoi64(argv[++i]);
         else if (std::wcscmp(argv[i], L"--screen") == 0 && hasValue)
-            badOption |= std::wcscmp(argv[++i], L"none") != 0 &&
-                         std::swscanf(argv[i], L"%ldx%ld", &g_expectedScreen.cx, &g_expectedScreen.cy) != 2;
+            badOption = std::wcscmp(argv[++i], L"none") != 0 &&
+                        std::swscanf(argv[i], L"%ldx%ld", &g_expectedScreen.cx, &g_expectedScreen.cy) != 2;
         else
             badOption = true;
     }
-    if (badOption) argc = 0;  // usage below
-    if (argc > 3) argc = 3;
-    if (argc == 3 && std::wcscmp(argv[1], L"demo") == 0) {
-        // Started inside a Wine virtual desktop, this program's exit code does not reach
-        // the shell: the code is also left in OUTPUT_DIR\result.
-        const int code = RunDemo(argv[2], since);
-        const std::string text = std::to_string(code) + "\n";
-        HANDLE file = CreateFileW((std::wstring(argv[2]) + L"\\result").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            CloseHandle(file);
-        }
-        return code;
-    }
-    if (argc == 3 && std::wcscmp(argv[1], L"launch") == 0) return RunLaunch(argv[2], since);
+    if (!badOption && argc >= 2 + positional) return command == L"demo" ? RunDemo(argv[2], since) : RunLaunch(since);
     std::fprintf(stderr,
                  "usage: stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]\n"
-                 "       stripewell-demo.exe launch PID_FILE [--since UNIX_MS] [--screen WxH|none]\n");
+                 "       stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]\n");
     return 2;
 }
