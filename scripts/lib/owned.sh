@@ -14,15 +14,17 @@
 OWNED_MARKER=.stripewell-made
 
 # owned_state DIR KIND [LEGACY]: prints absent, empty, ours or foreign (a file, or a
-# folder with something in it and no marker of ours of that kind).
+# folder with something in it and no marker of ours of that kind). LEGACY: the names,
+# space-separated, of the completion markers such folders had before.
 owned_state() {
-    local dir=$1 kind=$2 legacy=${3:-}
+    local dir=$1 kind=$2 legacy=${3:-} name old=0
+    for name in $legacy; do [ -f "$dir/$name" ] && old=1; done
     if [ ! -e "$dir" ] && [ ! -L "$dir" ]; then
         echo absent
     elif [ -L "$dir" ] || [ ! -d "$dir" ]; then
         echo foreign
     elif { [ -f "$dir/$OWNED_MARKER" ] && head -n1 "$dir/$OWNED_MARKER" | grep -q "^# stripewell $kind:"; } ||
-         { [ -n "$legacy" ] && [ -f "$dir/$legacy" ]; }; then
+         [ $old -eq 1 ]; then
         echo ours
     elif [ -r "$dir" ] && [ -x "$dir" ] && [ -z "$(find "$dir" -mindepth 1 -maxdepth 1 -print -quit)" ]; then
         echo empty
