@@ -614,13 +614,11 @@ TEST(CardErrorTable, DocumentationMirrorsTheCode) {
         EXPECT_EQ(m[4].str(), error.description) << line;
     }
     EXPECT_EQ(rows, kTrackErrorCount);
-    // One picture per code, made by the build (track_pictures).
-    const std::string docDir = std::string(CARDS_DOC).substr(0, std::string(CARDS_DOC).rfind('/') + 1);
+    // One picture per code (DocsPictures checks that each is what the tool draws now).
     for (const TrackErrorInfo &error : kTrackErrors) {
         char picture[32];
         std::snprintf(picture, sizeof picture, "tracks/error-%02x.png", static_cast<unsigned>(error.code));
         EXPECT_NE(doc.find(std::string("](") + picture + ")", section), std::string::npos) << picture;
-        EXPECT_EQ(ReadText(docDir + picture).compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << docDir + picture;
     }
 }
 
