@@ -517,6 +517,25 @@ TEST(MCRSimDrive, RelayCarriesSwipesAndTheDialogAndThePanelSeesItEnd) {
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
     EXPECT_EQ(program.Close(), 0u);
+
+    // A relay that never answers (this test, holding the panel's pipes): the panel says
+    // so, keeps answering, and closes.
+    Pipe silentRequests, silentReplies;
+    testing_support::ChildProcess waiting;
+    ASSERT_TRUE(waiting.Start(L"mcrsim-panel.exe", L"--relay --pid 4", Pipe::Give(silentReplies.read),
+                              Pipe::Give(silentRequests.write)));
+    Pipe::Gone(&silentReplies.read);
+    Pipe::Gone(&silentRequests.write);
+    panel = waiting.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    bool answered = true;
+    const std::wstring silent = L"The relay to Stripewell's prefix does not answer: the panel has waited ";
+    EXPECT_TRUE(WaitFor([&] {
+        return (answered = answered && Answers(panel)) && Field(panel, IDC_PANEL_STATE).rfind(silent, 0) == 0;
+    }, 3 * kWaitMs)) << Utf8(Field(panel, IDC_PANEL_STATE));
+    EXPECT_TRUE(answered) << "the panel's window waited for the relay";
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waiting.ExitCode(), 0u);
 }
 
 TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyIsSaidToBeBusyAndThePanelKeepsAnswering) {
@@ -544,6 +563,7 @@ TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyIsSaidToBeBusyAndThePanelKeepsAn
     EXPECT_EQ(run.code, 4u) << Describe(run);
     EXPECT_EQ(run.err, Utf8(busy) + "\r\n");
     EXPECT_TRUE(AnswersUntil(panel, state, busy));
+    EXPECT_FALSE(WaitFor([&] { return !Answers(panel); }, 4000)) << "the panel's window waits while it polls";
     ReleaseMutex(held);
     CloseHandle(held);
     EXPECT_TRUE(WaitFor([&] { return Text(state).rfind(idle, 0) == 0; })) << Utf8(Text(state));
