@@ -379,8 +379,9 @@ std::vector<std::string> Usage() {
         "  --pid N         the Stripewell process to drive (default: the one running)",
         "  --damage KIND   flip, lose-start, lose-end, truncate or reversed, added as the card is swiped",
         "  --track TRACK   the track --damage hits: iso1, iso2, jis2 or all (the default)",
-        "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line); 2 usage;",
-        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying);",
+        "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line, a refused card); 2 usage;",
+        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying,",
+        "  or busy with another program);",
         "  5 swipe --check, check: Stripewell does not show what the reader read.",
     };
 }
