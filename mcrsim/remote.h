@@ -17,7 +17,7 @@
 namespace mcrsim_remote {
 
 constexpr DWORD kMagic = 0x4D435253;  // "MCRS"
-constexpr DWORD kVersion = 1;
+constexpr DWORD kVersion = 2;
 
 enum class Command : DWORD {
     State = 1,     // reply with the reader's state only
@@ -25,13 +25,18 @@ enum class Command : DWORD {
     PowerOff = 3,  // power the reader off as its automatic power-off would
 };
 
+// Results beside those of the in-process functions.
+constexpr LONG kResultUnknown = -1;  // a request of another version, or an unknown command
+constexpr LONG kResultRefused = -2;  // a card no reader hands over: note says why
+
 struct Mailbox {
     DWORD magic;
     DWORD version;
     Command command;
     MCRSimCard card;
-    LONG result;        // what the in-process function returned
+    LONG result;        // what the in-process function returned, or one of the above
     MCRSimState state;  // the reader's state after the request
+    char note[160];     // kResultRefused: why, in ASCII; the client reads at most all of it
 };
 
 // Names of the kernel objects of the process pid: "MCRSim.<pid>.<part>".

@@ -1,5 +1,7 @@
 #include "remote_client.h"
 
+#include <cstring>
+
 #include "../res/resource.h"
 
 namespace mcrsim_remote {
@@ -7,46 +9,29 @@ namespace mcrsim_remote {
 namespace {
 // How long a request may take: the server only calls the in-process functions.
 constexpr DWORD kReplyTimeoutMs = 5000;
+// How long to wait for another client to finish with the mailbox; a request of its own
+// takes well under kReplyTimeoutMs.
+constexpr DWORD kLockTimeoutMs = 3000;
 constexpr const wchar_t *kMainWindowClass = L"STRIPEWELL";
 constexpr int kFieldIds[3] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
-
-// The relay's lines: "M" and the mailbox's bytes in hex (a request, and the same
-// mailbox back as the reply), "F" for the dialog's fields ("F" and the dialog flag,
-// then each field's UTF-16 bytes in hex, space-separated), "E" and a message when the
-// relay could not ask the reader.
-std::string Hex(const void *data, size_t size) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    const BYTE *bytes = static_cast<const BYTE *>(data);
-    for (size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-bool Unhex(const std::string &text, size_t from, size_t size, void *out) {
-    if (text.size() < from + 2 * size) return false;
-    BYTE *bytes = static_cast<BYTE *>(out);
-    for (size_t i = 0; i < size; ++i) {
-        int value = 0;
-        for (int k = 0; k < 2; ++k) {
-            const char c = text[from + 2 * i + k];
-            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-            if (digit < 0) return false;
-            value = value * 16 + digit;
-        }
-        bytes[i] = static_cast<BYTE>(value);
-    }
-    return true;
-}
+constexpr const wchar_t *kRelayEnded = L"the relay to Stripewell's prefix has ended";
 
 // The relay's messages are plain ASCII.
 std::wstring Widen(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 std::string Ascii(const std::wstring &text) {
     std::string out;
-    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    for (wchar_t c : text) out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
     return out;
+}
+
+mcrsim_relay::ErrorKind RelayKind(Failure failure) {
+    switch (failure) {
+    case Failure::Busy: return mcrsim_relay::ErrorKind::Busy;
+    case Failure::NoReader:
+    case Failure::NoAnswer:
+    case Failure::RelayEnded: return mcrsim_relay::ErrorKind::Gone;
+    default: return mcrsim_relay::ErrorKind::Other;
+    }
 }
 }  // namespace
 
@@ -63,31 +48,32 @@ Fields ReadFields(HWND hwnd) {
     fields.dialog = true;
     for (int t = 0; t < 3; ++t) {
         // WM_GETTEXT itself: GetWindowTextW does not ask another process's control.
-        wchar_t text[512] = L"";
+        wchar_t text[mcrsim_relay::kMaxFieldUnits + 1] = L"";
         HWND field = GetDlgItem(hwnd, kFieldIds[t]);
         if (field != nullptr)
-            SendMessageTimeoutW(field, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                                kReplyTimeoutMs, nullptr);
+            SendMessageTimeoutW(field, WM_GETTEXT, mcrsim_relay::kMaxFieldUnits + 1, reinterpret_cast<LPARAM>(text),
+                                SMTO_ABORTIFHUNG, kReplyTimeoutMs, nullptr);
+        text[mcrsim_relay::kMaxFieldUnits] = L'\0';
         fields.text[t] = text;
     }
     return fields;
 }
 
-Client::Client(DWORD pid) {
+Client::Client(DWORD pid) : pid_(pid) {
     if (pid == 0) {
-        error_ = L"no Stripewell is running";
+        Fail(Failure::NoReader, L"no Stripewell is running");
         return;
     }
     memory_ = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, ObjectName(pid, kMemoryPart).c_str());
     request_ = OpenEventW(EVENT_MODIFY_STATE, FALSE, ObjectName(pid, kRequestPart).c_str());
     reply_ = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, ObjectName(pid, kReplyPart).c_str());
     if (memory_ == nullptr || request_ == nullptr || reply_ == nullptr) {
-        error_ = L"process " + std::to_wstring(pid) + L" has no simulated card reader loaded";
+        Fail(Failure::NoReader, L"process " + std::to_wstring(pid) + L" has no simulated card reader loaded");
         return;
     }
     clientLock_ = CreateMutexW(nullptr, FALSE, ObjectName(pid, kClientPart).c_str());
     mailbox_ = MapViewOfFile(memory_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Mailbox));
-    if (mailbox_ == nullptr || clientLock_ == nullptr) error_ = L"cannot map the reader's mailbox";
+    if (mailbox_ == nullptr || clientLock_ == nullptr) Fail(Failure::NoReader, L"cannot map the reader's mailbox");
 }
 
 Client::Client(RelayPipes relay) : relay_(relay) {}
@@ -98,41 +84,58 @@ Client::~Client() {
         if (h) CloseHandle(h);
 }
 
-bool Client::Ask(const std::string &request, std::string *answer) {
+bool Client::Fail(Failure failure, std::wstring error) {
+    failure_ = failure;
+    error_ = std::move(error);
+    return false;
+}
+
+bool Client::Ask(const std::string &request, mcrsim_relay::Answer::Kind expected, mcrsim_relay::Answer *answer) {
+    if (relayEnded_) return Fail(Failure::RelayEnded, kRelayEnded);
     const std::string line = request + "\n";
     DWORD written = 0;
     if (!WriteFile(relay_->requests, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
         written != line.size()) {
-        error_ = L"the relay to Stripewell's prefix has ended";
-        return false;
+        relayEnded_ = true;
+        return Fail(Failure::RelayEnded, kRelayEnded);
     }
-    // The relay answers every line at once, within the mailbox's own timeout.
-    size_t newline;
-    while ((newline = pending_.find('\n')) == std::string::npos) {
+    // The relay answers every line at once, within the mailbox's own timeout; a relay
+    // that ends closes the pipe, and the read fails.
+    std::string text;
+    for (;;) {
+        const mcrsim::LineSplitter::Got got = replies_.Next(&text);
+        if (got == mcrsim::LineSplitter::Got::Line) break;
+        if (got == mcrsim::LineSplitter::Got::TooLong)
+            return Fail(Failure::Nonsense,
+                        L"the relay sent a line longer than " + std::to_wstring(mcrsim_relay::kMaxLine) + L" bytes");
         char buffer[4096];
-        DWORD got = 0;
-        if (!ReadFile(relay_->replies, buffer, sizeof buffer, &got, nullptr) || got == 0) {
-            error_ = L"the relay to Stripewell's prefix has ended";
-            return false;
+        DWORD read = 0;
+        if (!ReadFile(relay_->replies, buffer, sizeof buffer, &read, nullptr) || read == 0) {
+            relayEnded_ = true;
+            return Fail(Failure::RelayEnded, kRelayEnded);
         }
-        pending_.append(buffer, got);
+        replies_.Feed(std::string_view(buffer, read));
     }
-    *answer = pending_.substr(0, newline);
-    pending_.erase(0, newline + 1);
-    if (!answer->empty() && answer->back() == '\r') answer->pop_back();
-    if (answer->rfind("E", 0) == 0) {
-        error_ = Widen(answer->substr(1));
-        return false;
+    std::string why;
+    if (!mcrsim_relay::ParseAnswer(text, sizeof(Mailbox), answer, &why)) return Fail(Failure::Nonsense, Widen(why));
+    if (answer->kind == mcrsim_relay::Answer::Kind::Error) {
+        const Failure failure = answer->error == mcrsim_relay::ErrorKind::Busy   ? Failure::Busy
+                                : answer->error == mcrsim_relay::ErrorKind::Gone ? Failure::NoAnswer
+                                                                                 : Failure::Nonsense;
+        return Fail(failure, Widen(answer->message));
     }
+    if (answer->kind != expected)
+        return Fail(Failure::Nonsense, expected == mcrsim_relay::Answer::Kind::Mailbox
+                                           ? L"the relay answered a mailbox request with the dialog's fields"
+                                           : L"the relay answered a request for the dialog's fields with a mailbox");
     return true;
 }
 
 bool Client::CallMailbox(Mailbox *request) {
-    const DWORD locked = WaitForSingleObject(clientLock_, kReplyTimeoutMs);
-    if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
-        error_ = L"another client keeps the reader busy";
-        return false;
-    }
+    const DWORD locked = WaitForSingleObject(clientLock_, kLockTimeoutMs);
+    if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED)
+        return Fail(Failure::Busy, L"another program has held its mailbox (" + ObjectName(pid_, kClientPart) +
+                                       L") for " + std::to_wstring(kLockTimeoutMs / 1000) + L" s");
     Mailbox &box = *static_cast<Mailbox *>(mailbox_);
     box.magic = request->magic;
     box.version = request->version;
@@ -145,7 +148,8 @@ bool Client::CallMailbox(Mailbox *request) {
         *request = box;
         answered = true;
     } else {
-        error_ = L"the reader did not answer (has Stripewell ended?)";
+        Fail(Failure::NoAnswer, L"the reader did not answer within " + std::to_wstring(kReplyTimeoutMs / 1000) +
+                                    L" s (has Stripewell ended?)");
     }
     ReleaseMutex(clientLock_);
     return answered;
@@ -154,12 +158,9 @@ bool Client::CallMailbox(Mailbox *request) {
 bool Client::Call(Mailbox *box) {
     if (!connected()) return false;
     if (!relay_) return CallMailbox(box);
-    std::string answer;
-    if (!Ask("M" + Hex(box, sizeof *box), &answer)) return false;
-    if (answer[0] != 'M' || !Unhex(answer, 1, sizeof *box, box)) {
-        error_ = L"the relay gave an answer that is not a mailbox";
-        return false;
-    }
+    mcrsim_relay::Answer answer;
+    if (!Ask(mcrsim_relay::MailboxLine(box, sizeof *box), mcrsim_relay::Answer::Kind::Mailbox, &answer)) return false;
+    std::memcpy(box, answer.mailbox.data(), sizeof *box);
     return true;
 }
 
@@ -170,11 +171,21 @@ std::optional<Reply> Client::Call(Command command, const MCRSimCard *card) {
     box.command = command;
     box.card = card ? *card : MCRSimCard{};
     if (!Call(&box)) return std::nullopt;
-    if (box.result < 0) {
-        error_ = L"the reader did not understand the request (version mismatch?)";
+    if (box.magic != kMagic || box.version != kVersion || box.command != command) {
+        Fail(Failure::Nonsense, L"the reader's mailbox came back with another request in it");
         return std::nullopt;
     }
-    return Reply{box.result, box.state};
+    if (box.result == kResultUnknown) {
+        Fail(Failure::Nonsense, L"the reader did not understand the request (version mismatch?)");
+        return std::nullopt;
+    }
+    Reply reply{box.result, box.state, std::string()};
+    if (box.result == kResultRefused) {
+        reply.note = mcrsim_relay::Printable(std::string_view(box.note, strnlen(box.note, sizeof box.note)),
+                                             sizeof box.note);
+        if (reply.note.empty()) reply.note = "no reason given";
+    }
+    return reply;
 }
 
 std::optional<Reply> Client::State() { return Call(Command::State, nullptr); }
@@ -187,41 +198,36 @@ std::optional<Fields> Client::ReadDialog() {
         if (!reply) return std::nullopt;
         return ReadFields(reply->state.hOpenWindow);
     }
-    std::string answer;
-    if (!Ask("F", &answer)) return std::nullopt;
+    mcrsim_relay::Answer answer;
+    if (!Ask(mcrsim_relay::FieldsRequestLine(), mcrsim_relay::Answer::Kind::Fields, &answer)) return std::nullopt;
     Fields fields;
-    size_t at = 2;
-    bool ok = answer.size() >= 2 && answer[0] == 'F';
-    fields.dialog = ok && answer[1] == '1';
-    for (int t = 0; t < 3 && ok; ++t) {
-        if (at >= answer.size() || answer[at] != ' ') ok = false;
-        const size_t end = ok ? answer.find(' ', at + 1) : 0;
-        const size_t length = (end == std::string::npos ? answer.size() : end) - (at + 1);
-        std::wstring text(length / 4, L'\0');
-        ok = ok && length % 4 == 0 && Unhex(answer, at + 1, length / 2, text.data());
-        fields.text[t] = text;
-        at += 1 + length;
-    }
-    if (!ok) {
-        error_ = L"the relay gave an answer that is not the dialog's fields";
-        return std::nullopt;
-    }
+    fields.dialog = answer.dialog;
+    for (int t = 0; t < 3; ++t) fields.text[t].assign(answer.fields[t].begin(), answer.fields[t].end());
     return fields;
 }
 
-std::string RelayAnswer(Client &client, const std::string &request) {
-    if (request == "F") {
+std::string RelayAnswer(Client &client, const std::string &line) {
+    mcrsim_relay::Request request;
+    std::string why;
+    if (!mcrsim_relay::ParseRequest(line, sizeof(Mailbox), &request, &why))
+        return mcrsim_relay::ErrorLine(mcrsim_relay::ErrorKind::Other, why);
+    if (request.kind == mcrsim_relay::Request::Kind::Fields) {
         const auto fields = client.ReadDialog();
-        if (!fields) return "E" + Ascii(client.error());
-        std::string answer = fields->dialog ? "F1" : "F0";
-        for (const std::wstring &text : fields->text) answer += " " + Hex(text.data(), text.size() * sizeof(wchar_t));
-        return answer;
+        if (!fields) return mcrsim_relay::ErrorLine(RelayKind(client.failure()), Ascii(client.error()));
+        std::array<std::u16string, 3> texts;
+        for (int t = 0; t < 3; ++t) texts[t].assign(fields->text[t].begin(), fields->text[t].end());
+        return mcrsim_relay::FieldsAnswerLine(fields->dialog, texts);
     }
     Mailbox box{};
-    if (request.size() != 1 + 2 * sizeof box || request[0] != 'M' || !Unhex(request, 1, sizeof box, &box))
-        return "Ea request the relay does not know";
-    if (!client.Call(&box)) return "E" + Ascii(client.error());
-    return "M" + Hex(&box, sizeof box);
+    std::memcpy(&box, request.mailbox.data(), sizeof box);
+    if (!client.Call(&box)) return mcrsim_relay::ErrorLine(RelayKind(client.failure()), Ascii(client.error()));
+    return mcrsim_relay::MailboxLine(&box, sizeof box);
+}
+
+std::string RelayAnswerTooLong() {
+    return mcrsim_relay::ErrorLine(mcrsim_relay::ErrorKind::Other, "a request line longer than " +
+                                                                       std::to_string(mcrsim_relay::kMaxLine) +
+                                                                       " bytes; it was skipped");
 }
 
 }  // namespace mcrsim_remote

@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "core/lines.h"
 #include "mcrsim.h"
+#include "relay_lines.h"
 #include "remote.h"
 
 namespace mcrsim_remote {
@@ -16,6 +18,17 @@ namespace mcrsim_remote {
 struct Reply {
     LONG result = 0;
     MCRSimState state{};
+    std::string note;  // kResultRefused: why the library refused the card (printable ASCII)
+};
+
+// Why a request got no reply.
+enum class Failure {
+    None,
+    NoReader,    // no Stripewell, or no simulated reader in the process
+    Busy,        // another program holds the reader's mailbox
+    NoAnswer,    // the reader did not answer in time (Stripewell ended, or hangs)
+    RelayEnded,  // the relay's pipes have closed
+    Nonsense,    // an answer no reader and no relay gives
 };
 
 // The process id of a running Stripewell (found by its main window class), or 0.
@@ -50,6 +63,8 @@ public:
 
     bool connected() const { return mailbox_ != nullptr || relay_; }
     const std::wstring &error() const { return error_; }
+    // Why the last request failed.
+    Failure failure() const { return failure_; }
 
     std::optional<Reply> State();
     std::optional<Reply> Swipe(const MCRSimCard &card);
@@ -64,22 +79,29 @@ public:
 private:
     std::optional<Reply> Call(Command command, const MCRSimCard *card);
     bool CallMailbox(Mailbox *box);
-    // Sends one line to the relay and reads its answer; false (with error_) when the
-    // relay is gone or answered with an error.
-    bool Ask(const std::string &request, std::string *answer);
+    // Sends one line to the relay and reads its answer, which must be of the kind
+    // expected; false (with error_) when the relay is gone, answered with an error or
+    // with nonsense.
+    bool Ask(const std::string &request, mcrsim_relay::Answer::Kind expected, mcrsim_relay::Answer *answer);
+    bool Fail(Failure failure, std::wstring error);
 
     HANDLE memory_ = nullptr;
     void *mailbox_ = nullptr;
     HANDLE request_ = nullptr;
     HANDLE reply_ = nullptr;
     HANDLE clientLock_ = nullptr;
+    DWORD pid_ = 0;
     std::optional<RelayPipes> relay_;
-    std::string pending_;  // what the relay sent beyond the last answer
+    bool relayEnded_ = false;
+    mcrsim::LineSplitter replies_{mcrsim_relay::kMaxLine};  // what the relay sent beyond the last answer
     std::wstring error_;
+    Failure failure_ = Failure::None;
 };
 
 // The relay's side: the answer line to one request line from a relay client, asked of
-// client (connected to the mailbox of Stripewell).
+// client (connected to the mailbox of Stripewell). Any line gets an answer.
 std::string RelayAnswer(Client &client, const std::string &request);
+// The answer to a request line longer than mcrsim_relay::kMaxLine, which was skipped.
+std::string RelayAnswerTooLong();
 
 }  // namespace mcrsim_remote

@@ -2,6 +2,11 @@
 // the library is loaded. The thread lives as long as the process.
 #include "remote.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "simcard.h"
+
 namespace {
 
 using namespace mcrsim_remote;
@@ -13,20 +18,34 @@ struct Server {
     HANDLE reply;
 };
 
+// A card arriving here comes from another process, which may have made it up: it
+// reaches the reader only if a reader could have read it. The card is copied first, as
+// the client could still change the shared memory.
+LONG Swipe(Mailbox &box) {
+    const MCRSimCard card = box.card;
+    const std::string why = mcrsim::CheckSimCard(card);
+    if (why.empty()) return MCRSimSwipe(&card);
+    const size_t n = std::min(why.size(), sizeof box.note - 1);
+    std::memcpy(box.note, why.data(), n);
+    box.note[n] = '\0';
+    return kResultRefused;
+}
+
 DWORD WINAPI ServeRequests(LPVOID parameter) {
     Server *server = static_cast<Server *>(parameter);
     for (;;) {
         if (WaitForSingleObject(server->request, INFINITE) != WAIT_OBJECT_0) return 1;
         Mailbox &box = *server->mailbox;
+        std::memset(box.note, 0, sizeof box.note);
         LONG result = 0;
         if (box.magic != kMagic || box.version != kVersion) {
-            result = -1;
+            result = kResultUnknown;
         } else {
             switch (box.command) {
             case Command::State: result = 1; break;
-            case Command::Swipe: result = MCRSimSwipe(&box.card); break;
+            case Command::Swipe: result = Swipe(box); break;
             case Command::PowerOff: result = MCRSimPowerOff(); break;
-            default: result = -1; break;
+            default: result = kResultUnknown; break;
             }
         }
         box.result = result;

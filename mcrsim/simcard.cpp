@@ -22,4 +22,13 @@ MCRSimCard ToSimCard(const CardRead &read) {
     return card;
 }
 
+std::string CheckSimCard(const MCRSimCard &card) {
+    for (Track t : kTracks) {
+        const MCRSimTrack &track = card.track[static_cast<int>(t)];
+        const std::string why = CheckReaderTrack(t, track.dwStatus, track.cbData, track.abData, MCRSIM_TRACK_MAX);
+        if (!why.empty()) return why;
+    }
+    return std::string();
+}
+
 }  // namespace mcrsim

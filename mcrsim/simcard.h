@@ -2,6 +2,8 @@
 // control interface takes a card (MCRSimCard): the one place the two meet.
 #pragma once
 
+#include <string>
+
 #include "core/deck.h"
 #include "mcrsim.h"
 
@@ -10,5 +12,9 @@ namespace mcrsim {
 // Good tracks hand over their whole MCRRead buffer (the data, then zeros up to 76, 37
 // or 69 bytes) with status 1; failed tracks hand over nothing and their error code.
 MCRSimCard ToSimCard(const CardRead &read);
+
+// Why no reader hands over this card ("iso2: ..."), as CheckReaderTrack says of its
+// first wrong track; empty when a reader could. What ToSimCard makes always passes.
+std::string CheckSimCard(const MCRSimCard &card);
 
 }  // namespace mcrsim

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -491,6 +492,42 @@ TEST(CardDeckFile, BadOrMissingFileIsNamed) {
     const DeckLoad none = LoadDeckFile(missing);
     EXPECT_FALSE(none.ok);
     EXPECT_EQ(none.error.ToString(), missing + ": cannot open the file");
+
+    // Windows opens these as devices (aux and com1 would read the serial port for ever).
+    const std::pair<std::string, std::string> devices[] = {
+        {"aux.deck", "AUX"},           {"COM1.deck", "COM1"},     {"nul.deck", "NUL"},
+        {"decks/Lpt9.DECK", "LPT9"},   {"C:\\x\\con", "CON"},     {"prn.txt.deck", "PRN"},
+        {"aux .deck", "AUX"},          {"com3. . ", "COM3"},      {"C:aux:stream", "AUX"},
+        {"conin$", "CONIN$"},          {"CONOUT$.deck", "CONOUT$"}, {"com\xC2\xB2.deck", "COM\xC2\xB2"},
+    };
+    for (const auto &[name, device] : devices)
+        EXPECT_EQ(LoadDeckFile(name).error.ToString(),
+                  name + ": Windows opens this name as the device " + device +
+                      ", not as a file (in any folder, with any extension): give the deck another name");
+    for (const char *name : {"auxiliary.deck", "com10.deck", "com0.deck", "lpt.deck"})
+        EXPECT_EQ(LoadDeckFile(name).error.message, "cannot open the file") << name;
+    EXPECT_EQ(LoadDeckFile(CARD_TEST_DATA).error.message, "a folder, not a deck file");
+    EXPECT_EQ(LoadDeckFile("\\\\.\\COM1").error.message, "a device path, not a file: a deck is read from a file");
+
+    // A path that is not ASCII reaches the file system whole.
+    const DeckLoad japanese = LoadDeckFile(std::string(CARD_TEST_DATA) + "/カード-Größe.deck");
+    ASSERT_TRUE(japanese.ok) << japanese.error.ToString();
+    EXPECT_EQ(japanese.cards.at(0).title, "Größe");
+}
+
+TEST(CardDeckFile, LoadsInTimeLinearInItsSize) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string many;
+    for (int i = 0; i < 88000; ++i) many += "card " + std::to_string(i) + "\n";
+    many += "card 0\n";
+    ASSERT_LE(many.size(), kMaxDeckFileBytes);
+    EXPECT_EQ(ParseDeck(many, "many.deck").error.ToString(), "many.deck:88001: card name '0' is already used on line 1");
+    std::string flips = "card f\n  iso1 \"A\"\n  damage iso1 flip";
+    for (int bit = 99999; bit >= 0; --bit) flips += " " + std::to_string(bit);
+    ASSERT_LE(flips.size(), kMaxDeckFileBytes);
+    EXPECT_EQ(ParseDeck(flips, "flips.deck").error.ToString(),
+              "flips.deck:3: iso1: flip bit 99999 is beyond the track's 28 bits (0..27)");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(CardDeckFile, FormatDeckReadsBackAsTheSameCards) {

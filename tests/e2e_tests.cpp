@@ -120,13 +120,13 @@ TEST(EndToEndTest, CardSessionShowsTracksClearsSwitchesPowerOffAndExitsWithZero)
     ASSERT_NE(dlg, nullptr) << program.Stderr();
     EXPECT_EQ(GetWindow(dlg, GW_OWNER), program.main());
 
-    const std::string iso1 = "%B4900123456789012^STRIPEWELL/TEST^2912?", iso2 = ";4900123456789012=2912?";
-    const MCRSimCard card = testing_support::MakeCard(iso1, 1, iso2, 1, "", 0x23);
+    const std::string iso1 = "B4900123456789012^STRIPEWELL/TEST^2912", iso2 = "4900123456789012=2912";
+    const MCRSimCard card = testing_support::MakeCard(iso1, 1, iso2, 1, "", 0x12);
     auto swiped = reader.Swipe(card);
     ASSERT_TRUE(swiped) << Narrow(reader.error());
     ASSERT_EQ(swiped->result, 1) << "the reader took the card";
 
-    const std::wstring expected[] = {HexField(iso1, 76), HexField(iso2, 37), L"Error:23"};
+    const std::wstring expected[] = {HexField(iso1, 76), HexField(iso2, 37), L"Error:12"};
     const int fields[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
     EXPECT_TRUE(program.WaitFor([&] { return Field(dlg, IDC_JIS2) == expected[2] && Field(dlg, IDC_ISO1) != L""; }));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Field(dlg, fields[i]), expected[i]) << "field " << fields[i];

@@ -240,6 +240,15 @@ TEST(MCRSimDrive, ToolSwipesDeckCardsAndWedgeLinesPowersOffAndReportsTheState) {
     EXPECT_EQ(run.out.rfind("line 1: Swiped the wedge line: iso1 good", 0), 0u) << Describe(run);
     EXPECT_EQ(run.err, "line 2: column 1: the iso1 track that starts here has no end sentinel '?'; nothing swiped.\r\n");
     EXPECT_TRUE(program.Shows(mcrsim::ReadCard(mcrsim::ParseWedge(iso).card)));
+    // Lines far too long, or with no end, are skipped whole, in time linear in the input;
+    // the lines after them still swipe.
+    const DWORD start = GetTickCount();
+    run = RunTool(L"wedge", std::string(16 << 20, 'x') + "\n" + iso + "\n" + std::string(9000, '%'));
+    EXPECT_LT(GetTickCount() - start, 8000u);
+    EXPECT_EQ(run.code, 1u) << Describe(run);
+    EXPECT_EQ(run.out.rfind("line 2: Swiped the wedge line: iso1 good", 0), 0u) << Describe(run);
+    EXPECT_EQ(run.err, "line 1: longer than 8192 bytes; skipped, nothing swiped.\r\n"
+                       "line 3: longer than 8192 bytes; skipped, nothing swiped.\r\n");
     // JIS II in the second slot, typed with escapes, after a track the wedge could not read.
     const std::string jis = "%E?\\x7FSTRIPEWELL WEDGE 4111111111111111\\x7F";
     run = RunTool(L"wedge", jis + "\n");
@@ -311,8 +320,9 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     const mcrsim::CardRead wornRead = mcrsim::ReadCard(worn);
     ASSERT_EQ(wornRead[mcrsim::Track::Iso2].status, mcrsim::kErrNoEndSentinel);
     EXPECT_TRUE(program.Shows(wornRead));
-    EXPECT_EQ(Field(panel, IDC_PANEL_RESULT).rfind(L"Swiped 'full' with lose-end on iso2: iso1 good", 0), 0u)
-        << Utf8(Field(panel, IDC_PANEL_RESULT));
+    EXPECT_TRUE(WaitFor([&] {
+        return Field(panel, IDC_PANEL_RESULT).rfind(L"Swiped 'full' with lose-end on iso2: iso1 good", 0) == 0;
+    })) << Utf8(Field(panel, IDC_PANEL_RESULT));
     EXPECT_EQ(Text(view).rfind(L"Last swipe: 'full' with lose-end on iso2\r\niso1  good", 0), 0u) << Utf8(Text(view));
     // The panel reads the dialog back, decoded, and compares it with what the reader read.
     EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_VERDICT) == L"Stripewell shows what the reader read."; }))
@@ -352,7 +362,7 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     EXPECT_EQ(program.Close(), 0u);
     EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_STATE) == none; })) << Utf8(Field(panel, IDC_PANEL_STATE));
     SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
-    EXPECT_EQ(Field(panel, IDC_PANEL_RESULT), none);
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_RESULT) == none; })) << Utf8(Field(panel, IDC_PANEL_RESULT));
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
 }
@@ -371,7 +381,193 @@ TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
 
+    // A deck named as a Windows device would have the panel read the serial port for
+    // ever before its window shows.
+    testing_support::ChildProcess device;
+    ASSERT_TRUE(device.Start(L"mcrsim-panel.exe", L"--deck com1.deck"));
+    panel = device.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(Utf8(Field(panel, IDC_PANEL_DECK)), "Deck not loaded: com1.deck: Windows opens this name as the device COM1, "
+                                                  "not as a file (in any folder, with any extension): give the deck "
+                                                  "another name");
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(device.ExitCode(), 0u);
+
     testing_support::ChildProcess wrong;
     ASSERT_TRUE(wrong.Start(L"mcrsim-panel.exe", L"--colour blue"));
     EXPECT_EQ(wrong.ExitCode(), 2u) << "a usage error ends the panel before it opens";
+}
+
+namespace {
+
+// Whether the window answers a message within a second (its thread waits for nothing).
+bool Answers(HWND hwnd) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored) != 0;
+}
+
+// Waits until the window's text is text, checking all the while that the window answers.
+::testing::AssertionResult AnswersUntil(HWND window, HWND field, const std::wstring &text) {
+    bool answered = true;
+    if (WaitFor([&] { return (answered = answered && Answers(window)) && Text(field) == text; }) && answered)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << (answered ? "" : "the window stopped answering; ") << "it shows "
+                                         << Utf8(Text(field)) << "\n  expected " << Utf8(text);
+}
+
+void EndProcess(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    ASSERT_NE(process, nullptr);
+    TerminateProcess(process, 9);
+    WaitForSingleObject(process, kWaitMs);
+    CloseHandle(process);
+}
+
+// One pipe whose ends go to different processes: an end is made inheritable just for
+// the process that takes it, and this test's copy is closed once that process has it,
+// so that when a process ends the other side sees the pipe close.
+struct Pipe {
+    HANDLE read = nullptr, write = nullptr;
+    Pipe() { CreatePipe(&read, &write, nullptr, 1 << 16); }
+    ~Pipe() {
+        for (HANDLE h : {read, write})
+            if (h != nullptr) CloseHandle(h);
+    }
+    static HANDLE Give(HANDLE end) {
+        SetHandleInformation(end, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        return end;
+    }
+    static void Gone(HANDLE *end) {
+        CloseHandle(*end);
+        *end = nullptr;
+    }
+};
+
+// Starts `mcrsim relay` for Stripewell pid between the pipe of requests and the pipe
+// of replies, and gives the client's ends to client (when given) as its standard
+// input and output.
+bool StartRelay(testing_support::ChildProcess *relay, DWORD pid, Pipe *requests, Pipe *replies,
+                testing_support::ChildProcess *client = nullptr, const std::wstring &clientArgs = L"") {
+    const bool started = relay->Start(L"mcrsim.exe", L"relay --pid " + std::to_wstring(pid), Pipe::Give(requests->read),
+                                      Pipe::Give(replies->write));
+    Pipe::Gone(&requests->read);
+    Pipe::Gone(&replies->write);
+    if (!started || client == nullptr) return started;
+    const bool clientStarted =
+        client->Start(L"mcrsim-panel.exe", clientArgs, Pipe::Give(replies->read), Pipe::Give(requests->write));
+    Pipe::Gone(&replies->read);
+    Pipe::Gone(&requests->write);
+    return clientStarted;
+}
+
+}  // namespace
+
+TEST(MCRSimDrive, RelayCarriesSwipesAndTheDialogAndThePanelSeesItEnd) {
+    ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
+    Stripewell program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.OpenCardDialog());
+
+    // This test as the relay's client: a swipe, the dialog read back, an over-long line.
+    Pipe requests, replies;
+    testing_support::ChildProcess relay;
+    ASSERT_TRUE(StartRelay(&relay, program.pid(), &requests, &replies));
+    mcrsim_control::Connection connection(mcrsim_remote::RelayPipes{requests.write, replies.read}, program.pid());
+    const mcrsim::CardRead read = mcrsim::ReadCard(DeckCard("err-parity"));
+    EXPECT_EQ(connection.Swipe(read, "'err-parity'").code, 0) << connection.Lost().message;
+    const mcrsim_control::Outcome check = connection.Check(read);
+    EXPECT_EQ(check.message, "Stripewell shows what the reader read.");
+    EXPECT_TRUE(program.Shows(read));
+    const std::string tooLong = std::string(10000, 'M') + "\n";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(requests.write, tooLong.data(), static_cast<DWORD>(tooLong.size()), &written, nullptr));
+    std::string answer;
+    char c = 0;
+    for (DWORD got = 0; answer.size() < 200 && ReadFile(replies.read, &c, 1, &got, nullptr) && got == 1 && c != '\n';)
+        answer += c;
+    EXPECT_EQ(answer, "Ee a request line longer than 8192 bytes; it was skipped\r");
+    EXPECT_EQ(connection.State().code, 0) << "the relay goes on after it";
+    // The relay ends: the client says so at once, and again when asked again.
+    EndProcess(relay.pid());
+    for (int again = 0; again < 2; ++again) {
+        const DWORD start = GetTickCount();
+        const mcrsim_control::Outcome gone = connection.State();
+        EXPECT_EQ(gone.code, 3);
+        EXPECT_EQ(gone.message, "Stripewell cannot be reached: the relay to Stripewell's prefix has ended.");
+        EXPECT_LT(GetTickCount() - start, 1000u);
+    }
+
+    // The panel through a relay of its own, as scripts/run starts it.
+    Pipe panelRequests, panelReplies;
+    testing_support::ChildProcess panelRelay, panelProcess;
+    ASSERT_TRUE(StartRelay(&panelRelay, program.pid(), &panelRequests, &panelReplies, &panelProcess,
+                           L"--relay --pid " + std::to_wstring(program.pid())));
+    HWND panel = panelProcess.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return Field(panel, IDC_PANEL_STATE).find(L"Ready for cards.") != std::wstring::npos; }))
+        << Utf8(Field(panel, IDC_PANEL_STATE));
+    SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);  // the first card, 'full'
+    EXPECT_TRUE(program.Shows(mcrsim::ReadCard(DeckCard("full"))));
+    EXPECT_TRUE(AnswersUntil(panel, GetDlgItem(panel, IDC_PANEL_VERDICT), L"Stripewell shows what the reader read."));
+    EndProcess(panelRelay.pid());
+    const std::wstring ended = L"Stripewell cannot be reached: the relay to Stripewell's prefix has ended.";
+    EXPECT_TRUE(AnswersUntil(panel, GetDlgItem(panel, IDC_PANEL_STATE), ended));
+    SendDlgItemMessageW(panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
+    EXPECT_TRUE(AnswersUntil(panel, GetDlgItem(panel, IDC_PANEL_RESULT), ended));
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(panelProcess.ExitCode(), 0u);
+    EXPECT_EQ(program.Close(), 0u);
+
+    // A relay that never answers (this test, holding the panel's pipes): the panel says
+    // so, keeps answering, and closes.
+    Pipe silentRequests, silentReplies;
+    testing_support::ChildProcess waiting;
+    ASSERT_TRUE(waiting.Start(L"mcrsim-panel.exe", L"--relay --pid 4", Pipe::Give(silentReplies.read),
+                              Pipe::Give(silentRequests.write)));
+    Pipe::Gone(&silentReplies.read);
+    Pipe::Gone(&silentRequests.write);
+    panel = waiting.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    bool answered = true;
+    const std::wstring silent = L"The relay to Stripewell's prefix does not answer: the panel has waited ";
+    EXPECT_TRUE(WaitFor([&] {
+        return (answered = answered && Answers(panel)) && Field(panel, IDC_PANEL_STATE).rfind(silent, 0) == 0;
+    }, 3 * kWaitMs)) << Utf8(Field(panel, IDC_PANEL_STATE));
+    EXPECT_TRUE(answered) << "the panel's window waited for the relay";
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waiting.ExitCode(), 0u);
+}
+
+TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyIsSaidToBeBusyAndThePanelKeepsAnswering) {
+    ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
+    Stripewell program;
+    ASSERT_TRUE(program.Start());
+    const std::wstring self = std::to_wstring(program.pid());
+    testing_support::ChildProcess panelProcess;
+    ASSERT_TRUE(panelProcess.Start(L"mcrsim-panel.exe", L"--pid " + self));
+    HWND panel = panelProcess.WaitForWindow(MCRSIM_PANEL_CLASS);
+    ASSERT_NE(panel, nullptr);
+    HWND state = GetDlgItem(panel, IDC_PANEL_STATE);
+    const std::wstring idle = L"Stripewell (process " + self + L"): reader closed";
+    EXPECT_TRUE(WaitFor([&] { return Text(state).rfind(idle, 0) == 0; })) << Utf8(Text(state));
+
+    // The panel has made the mutex already: taking it is waiting for it.
+    HANDLE held = CreateMutexW(nullptr, FALSE, (L"MCRSim." + self + L".client").c_str());
+    ASSERT_NE(held, nullptr);
+    ASSERT_EQ(WaitForSingleObject(held, kWaitMs), WAIT_OBJECT_0);
+    const std::wstring busy = L"Stripewell's card reader is busy: another program has held its mailbox (MCRSim." + self +
+                              L".client) for 3 s; try again when that program has finished with it.";
+    const DWORD start = GetTickCount();
+    const ToolRun run = RunTool(L"status --pid " + self);
+    EXPECT_LT(GetTickCount() - start, 7000u);
+    EXPECT_EQ(run.code, 4u) << Describe(run);
+    EXPECT_EQ(run.err, Utf8(busy) + "\r\n");
+    EXPECT_TRUE(AnswersUntil(panel, state, busy));
+    EXPECT_FALSE(WaitFor([&] { return !Answers(panel); }, 4000)) << "the panel's window waits while it polls";
+    ReleaseMutex(held);
+    CloseHandle(held);
+    EXPECT_TRUE(WaitFor([&] { return Text(state).rfind(idle, 0) == 0; })) << Utf8(Text(state));
+    PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(panelProcess.ExitCode(), 0u);
+    EXPECT_EQ(program.Close(), 0u);
 }

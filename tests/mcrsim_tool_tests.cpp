@@ -39,10 +39,10 @@ public:
     void Out(const std::string &line) override { out.push_back(line); }
     void Err(const std::string &line) override { err.push_back(line); }
     bool Utf8Output() const override { return utf8; }
-    bool ReadLine(std::string *line) override {
-        if (next_ >= input_.size()) return false;
+    Read ReadLine(std::string *line) override {
+        if (next_ >= input_.size()) return Read::End;
         *line = input_[next_++];
-        return true;
+        return Read::Line;
     }
     std::string Text() const {
         std::string text;
@@ -428,6 +428,13 @@ TEST(MCRSimToolReader, SwipeStatusAndApoReachTheReader) {
     run = Tool({"swipe", "iso-no-track1", "--pid", kSelf, "--damage", "flip", "--track", "iso1"});
     EXPECT_EQ(run.code, kExitInput);
     EXPECT_TRUE(Has(run.io.err, "card 'iso-no-track1' has no iso1 track to damage")) << run.io.Text();
+    // Nor does a read no reader makes: the library refuses it at the mailbox.
+    mcrsim::CardRead forged = mcrsim::ReadCard(full);
+    forged.tracks[1].status = 0x42;
+    const Outcome refused = Connection(GetCurrentProcessId()).Swipe(forged, "a forged card");
+    EXPECT_EQ(refused.code, kExitInput);
+    EXPECT_EQ(refused.message, "Not swiped: the reader refused the card: iso2 has status 0x42, neither good (1) nor an "
+                               "error code of the reader.");
     EXPECT_EQ(State().dwSwipes, swipes);
 
     MCRSetAutoPowerOff(30);
@@ -526,6 +533,15 @@ TEST_F(MCRSimToolCheck, SwipeCheckComparesTheFieldsWithTheReadAndExitsFiveOnADif
                                 "iso2: Stripewell shows \"3530111333300000=49121010000000000000\", the reader read "
                                 "Error:12 (parity).");
     EXPECT_EQ(State().dwSwipes, 2u) << "check swipes nothing";
+
+    // A quit that comes while the check waits (pumping this thread) stays this thread's.
+    PostQuitMessage(7);
+    const DWORD start = GetTickCount();
+    run = Tool({"swipe", "full", "--check", "--pid", kSelf});
+    EXPECT_LT(GetTickCount() - start, 2500u) << "the quit ends the wait";
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the check swallowed the quit";
+    EXPECT_EQ(quit.wParam, 7u);
 }
 
 // Standard input and output of `mcrsim relay` as two pipes.
@@ -538,15 +554,15 @@ public:
         WriteFile(out_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
     void Err(const std::string &line) override { ADD_FAILURE() << "relay: " << line; }
-    bool ReadLine(std::string *line) override {
+    Read ReadLine(std::string *line) override {
         line->clear();
         char c;
         DWORD got = 0;
         while (ReadFile(in_, &c, 1, &got, nullptr) && got == 1) {
-            if (c == '\n') return true;
+            if (c == '\n') return Read::Line;
             *line += c;
         }
-        return false;
+        return Read::End;
     }
 
 private:
@@ -581,6 +597,89 @@ TEST(MCRSimToolRelay, CarriesStateSwipesAndTheDialogBetweenPipesAndTheMailbox) {
     relay.join();
     EXPECT_EQ(code, kExitOk);
     for (HANDLE h : {requestsIn, repliesIn, repliesOut}) CloseHandle(h);
+}
+
+namespace {
+
+// What a relay client makes of what came down the pipe (then the pipe closes), when it
+// asks for the dialog's fields or for the reader's state.
+std::string ClientMakesOf(const std::string &sent, bool fields) {
+    HANDLE requestsIn, requestsOut, repliesIn, repliesOut;
+    if (!CreatePipe(&requestsIn, &requestsOut, nullptr, 1 << 16) || !CreatePipe(&repliesIn, &repliesOut, nullptr, 1 << 16))
+        return "no pipes";
+    std::thread relay([&] {
+        DWORD written = 0;
+        WriteFile(repliesOut, sent.data(), static_cast<DWORD>(sent.size()), &written, nullptr);
+        CloseHandle(repliesOut);
+    });
+    std::string said;
+    {
+        Connection connection(mcrsim_remote::RelayPipes{requestsOut, repliesIn}, 4);
+        if (!fields) {
+            said = connection.State().message;
+        } else if (const auto shown = connection.ReadDialog()) {
+            said = std::string("fields ") + (shown->dialog ? "1" : "0");
+            for (const std::wstring &text : shown->text) said += " " + Utf8(text);
+        } else {
+            said = connection.Lost().message;
+        }
+    }
+    relay.join();
+    for (HANDLE h : {requestsIn, requestsOut, repliesIn}) CloseHandle(h);
+    return said;
+}
+
+}  // namespace
+
+TEST(MCRSimToolRelay, EveryLineEitherSideSendsGivesAnAnswerOrAClearError) {
+    const std::string mailbox = std::to_string(sizeof(mcrsim_remote::Mailbox));
+    const std::string zeros(2 * sizeof(mcrsim_remote::Mailbox), '0');
+    const struct {
+        std::string sent;
+        bool fields;
+        std::string said;
+    } answers[] = {
+        {"F1 4100 4200 4300\n", true, "fields 1 A B C"},
+        {"F0   \r\n", true, "fields 0   "},
+        {"F1\n", true, "gave an answer that makes no sense: the relay's fields answer has 0 of the dialog's 3 fields."},
+        {"F1 \n", true, "the relay's fields answer has 1 of the dialog's 3 fields"},
+        {"F2 4100 4200 4300\n", true, "the relay's fields answer does not say whether the dialog is open"},
+        {"F1 41 42 43\n", true, "field 1 of the relay's answer is not UTF-16 in hex"},
+        {"F1 4100 zz00 4300\n", true, "field 2 of the relay's answer is not UTF-16 in hex"},
+        {"F1 4100 4200 4300 4400\n", true, "the relay's fields answer has more than the dialog's 3 fields"},
+        {"F1 " + std::string(4 * 512, '0') + " 4200 4300\n", true, "field 1 of the relay's answer is longer than 511 characters"},
+        {"M00\n", true, "the relay's answer is not a mailbox of " + mailbox + " bytes in hex"},
+        {"\n", true, "the relay sent an empty line"},
+        {"Hello\n", true, "the relay sent a line that is no answer of a relay"},
+        {"E\n", true, "the relay reported an error without saying what"},
+        {"Eb another program holds it\n", true,
+         "Stripewell's card reader is busy: another program holds it; try again when that program has finished with it."},
+        {"Eg gone\n", true, "Stripewell's card reader does not answer: gone."},
+        {std::string(20000, 'F') + "\nF1 4100 4200 4300\n", true, "the relay sent a line longer than 8192 bytes"},
+        {"F1 4100 4200", true, "Stripewell cannot be reached: the relay to Stripewell's prefix has ended."},
+        {"", true, "the relay to Stripewell's prefix has ended"},
+        {"F1 4100 4200 4300\n", false, "the relay answered a mailbox request with the dialog's fields"},
+        {"M" + zeros + "\n", false, "the reader's mailbox came back with another request in it"},
+    };
+    for (const auto &answer : answers) {
+        const std::string said = ClientMakesOf(answer.sent, answer.fields);
+        EXPECT_NE(said.find(answer.said), std::string::npos) << answer.sent.substr(0, 40) << "\n" << said;
+    }
+
+    // The relay's side: every request line gets one answer line.
+    mcrsim_remote::Client client(GetCurrentProcessId());
+    const std::pair<std::string, std::string> requests[] = {
+        {"", "Ee an empty request line"},
+        {"X", "Ee a request the relay does not know"},
+        {"F1", "Ee a request the relay does not know"},
+        {"M", "Ee a mailbox request that is not a mailbox of " + mailbox + " bytes in hex"},
+        {"M" + std::string(zeros.size(), 'g'), "Ee a mailbox request that is not a mailbox of " + mailbox + " bytes in hex"},
+        {"M" + zeros + "00", "Ee a mailbox request that is not a mailbox of " + mailbox + " bytes in hex"},
+        {"M" + zeros, "M"},  // the reader answers a request of no version it knows
+    };
+    for (const auto &[request, answer] : requests)
+        EXPECT_EQ(mcrsim_remote::RelayAnswer(client, request).substr(0, answer.size()), answer) << request.substr(0, 40);
+    EXPECT_EQ(mcrsim_remote::RelayAnswerTooLong(), "Ee a request line longer than 8192 bytes; it was skipped");
 }
 
 // --- From the reader model to the library's card --------------------------------------

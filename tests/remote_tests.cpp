@@ -21,7 +21,7 @@ TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
     auto reply = client.State();
     ASSERT_TRUE(reply);
     EXPECT_FALSE(reply->state.fOpen);
-    const MCRSimCard card = MakeCard("R", 1, "S", 1, "T", 1);
+    const MCRSimCard card = MakeCard("R", 1, "5", 1, "T", 1);
     reply = client.Swipe(card);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->result, 0) << "a closed reader sees no card";
@@ -35,7 +35,27 @@ TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
     EXPECT_EQ(reply->result, 1);
     EXPECT_EQ(reply->state.dwSwipes, 1u);
     ASSERT_TRUE(WaitForEntries(L"MCRResume", 1)) << DumpJournal();
-    EXPECT_EQ(FieldText(dialog_, IDC_ISO2).substr(0, 2), L"53");
+    EXPECT_EQ(FieldText(dialog_, IDC_ISO2).substr(0, 2), L"35");
+
+    // Cards no reader hands over are refused at the mailbox, before the reader sees them.
+    MCRSimCard beyond = card, gap = MakeCard(std::string("R\0S", 3), 1, "", 0x10, "", 0x10);
+    beyond.track[MCRSIM_ISO1].abData[5] = 'X';
+    const std::pair<MCRSimCard, const char *> forged[] = {
+        {MakeCard("", 0x42, "", 0x10, "", 0x10), "iso1 has status 0x42, neither good (1) nor an error code of the reader"},
+        {MakeCard("r", 1, "", 0x10, "", 0x10), "iso1 byte 1: 'r' (0x72) is not a character of iso1 (0x20..0x5F)"},
+        {MakeCard("R", 1, "5;", 1, "", 0x10), "iso2 byte 2: ';' (0x3B) is a sentinel of iso2 and cannot be data"},
+        {MakeCard("", 0x10, std::string(38, '5'), 1, "", 0x10), "iso2 is good with 38 bytes; its buffer holds 37"},
+        {MakeCard("", 0x10, "", 0x10, "T", 0x12), "jis2 has Error:12 and data too (a failed track hands over nothing)"},
+        {beyond, "iso1 has 'X' (0x58) at byte 6, beyond the 1 byte it hands over"},
+        {gap, "iso1 has 'S' (0x53) at byte 3, after the zeros that end its data"},
+    };
+    for (const auto &[forgery, why] : forged) {
+        reply = client.Swipe(forgery);
+        ASSERT_TRUE(reply) << why;
+        EXPECT_EQ(reply->result, mcrsim_remote::kResultRefused) << why;
+        EXPECT_EQ(reply->note, why);
+        EXPECT_EQ(reply->state.dwSwipes, 1u) << why;
+    }
 
     reply = client.PowerOff();
     ASSERT_TRUE(reply);

@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace mcrsim {
 
@@ -203,9 +206,9 @@ private:
         if (name.empty()) return Fail(number, "'card' needs a name, like 'card my-card Title'");
         const std::string why = CheckName(name);
         if (!why.empty()) return Fail(number, why);
-        for (std::size_t i = 0; i < cards_.size(); ++i)
-            if (cards_[i].name == name)
-                return Fail(number, "card name " + Quoted(name) + " is already used on line " + std::to_string(cardLines_[i]));
+        const auto used = cardLines_.find(std::string(name));
+        if (used != cardLines_.end())
+            return Fail(number, "card name " + Quoted(name) + " is already used on line " + std::to_string(used->second));
         card_ = Card();
         card_.name = std::string(name);
         card_.title = std::string(rest);
@@ -213,6 +216,7 @@ private:
         cardLine_ = number;
         trackLines_.fill(0);
         damageLines_.clear();
+        for (auto &flips : flipped_) flips.clear();
         return true;
     }
 
@@ -246,7 +250,7 @@ private:
                 const std::string_view word = NextWord(&rest);
                 std::size_t bit = 0;
                 if (!ParseNumber(word, &bit)) return Fail(number, Quoted(word) + " is not a bit number");
-                if (std::find(total.flips.begin(), total.flips.end(), bit) != total.flips.end())
+                if (!flipped_[static_cast<int>(format->track)].insert(bit).second)
                     return Fail(number, "bit " + std::to_string(bit) + " of " + track + " is already flipped");
                 total.flips.push_back(bit);
                 entry.damage.flips.push_back(bit);
@@ -284,15 +288,16 @@ private:
             const std::string why = CheckDamage(format, ContentOf(format, track).size(), entry.damage);
             if (!why.empty()) return Fail(entry.line, std::string(format.name) + ": " + why);
         }
+        cardLines_.emplace(card_.name, cardLine_);
         cards_.push_back(std::move(card_));
-        cardLines_.push_back(cardLine_);
         inCard_ = false;
         return true;
     }
 
     DeckError error_;
     std::vector<Card> cards_;
-    std::vector<int> cardLines_;
+    std::unordered_map<std::string, int> cardLines_;  // the line of each card's name
+    std::array<std::unordered_set<std::size_t>, kTrackCount> flipped_;  // of the card being read
     bool inCard_ = false;
     Card card_;
     int cardLine_ = 0;
@@ -361,6 +366,47 @@ TrackRead ReadTrack(const Card &card, Track track, bool bothDirections) {
     return ToTrackRead(format, DecodeTrack(format, SwipeTrackBits(card, track), bothDirections));
 }
 
+std::string CheckReaderTrack(Track track, std::uint32_t status, std::size_t count, const std::uint8_t *image,
+                             std::size_t imageSize) {
+    const TrackFormat &format = FormatOf(track);
+    const std::string name = format.name;
+    char text[96];
+    if (status != kTrackGood) {
+        if (FindTrackError(status) == nullptr) {
+            std::snprintf(text, sizeof text, "%s has status 0x%X, neither good (1) nor an error code of the reader",
+                          format.name, static_cast<unsigned>(status));
+            return text;
+        }
+        if (count != 0 || std::any_of(image, image + imageSize, [](std::uint8_t b) { return b != 0; })) {
+            std::snprintf(text, sizeof text, "%s has Error:%x and data too (a failed track hands over nothing)",
+                          format.name, static_cast<unsigned>(status));
+            return text;
+        }
+        return std::string();
+    }
+    if (count > format.bufferBytes || count > imageSize)
+        return name + " is good with " + std::to_string(count) + " bytes; its buffer holds " +
+               std::to_string(format.bufferBytes);
+    bool padding = false;  // past the data: only zeros from here on
+    for (std::size_t i = 0; i < imageSize; ++i) {
+        const std::uint8_t byte = image[i];
+        if (i >= count || padding) {
+            if (byte == 0) continue;
+            return name + " has " + CharText(byte) + " at byte " + std::to_string(i + 1) + ", " +
+                   (i >= count ? "beyond the " + std::to_string(count) + (count == 1 ? " byte" : " bytes") + " it hands over"
+                               : std::string("after the zeros that end its data"));
+        }
+        const std::string why = CheckDataChar(format, byte);
+        if (why.empty()) continue;
+        if (byte == 0) {
+            padding = true;
+            continue;
+        }
+        return name + " byte " + std::to_string(i + 1) + ": " + why;
+    }
+    return std::string();
+}
+
 TrackRead ToTrackRead(const TrackFormat &format, const Decoded &decoded) {
     TrackRead read;
     read.status = decoded.status;
@@ -384,10 +430,71 @@ std::string DeckError::ToString() const {
 
 DeckLoad ParseDeck(std::string_view text, const std::string &fileName) { return DeckParser(fileName).Run(text); }
 
+namespace {
+
+// The device Windows opens for this path instead of a file ("AUX"), or empty. Windows
+// takes a name whose part before the first '.' or ':' (trailing spaces and dots
+// dropped) is a device name for the device, in any folder, with any extension; COM and
+// LPT take the digits 1 to 9 and the superscripts 1 to 3.
+std::string WindowsDevice(std::string_view path) {
+    if (path.size() >= 2 && path[1] == ':') path.remove_prefix(2);  // a drive
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
+    std::string base(path.substr(0, path.find_first_of(".:")));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    for (char &ch : base)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    for (const char *device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (base == device) return base;
+    if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return std::string();
+    const std::string number = base.substr(3);
+    const bool digit = number.size() == 1 && number[0] >= '1' && number[0] <= '9';
+    const bool superscript = number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    return digit || superscript ? base : std::string();
+}
+
+}  // namespace
+
 DeckLoad LoadDeckFile(const std::string &path) {
     DeckLoad result;
     result.error.file = path;
-    std::ifstream in(path, std::ios::binary);
+    if (path.empty()) {
+        result.error.message = "no file name";
+        return result;
+    }
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0) {
+        result.error.message = "a device path, not a file: a deck is read from a file";
+        return result;
+    }
+    const std::string device = WindowsDevice(path);
+    if (!device.empty()) {
+        result.error.message = "Windows opens this name as the device " + device +
+                               ", not as a file (in any folder, with any extension): give the deck another name";
+        return result;
+    }
+    // A wide path on Windows: a narrow one would go through the ANSI code page.
+    std::filesystem::path file;
+    try {
+        file = std::filesystem::u8path(path);
+    } catch (const std::exception &) {
+        result.error.message = "the file name is not valid UTF-8";
+        return result;
+    }
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (error || !std::filesystem::exists(status)) {
+        result.error.message = "cannot open the file";
+        return result;
+    }
+    if (std::filesystem::is_directory(status)) {
+        result.error.message = "a folder, not a deck file";
+        return result;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        result.error.message = "not a regular file (a device, a pipe or a socket): a deck is read from a file";
+        return result;
+    }
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         result.error.message = "cannot open the file";
         return result;

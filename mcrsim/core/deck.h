@@ -71,6 +71,13 @@ Bits SwipeTrackBits(const Card &card, Track track);
 // What MCRRead hands over for what the decoder found on a track.
 TrackRead ToTrackRead(const TrackFormat &format, const Decoded &decoded);
 
+// Why no reader hands this over for a track: a good track (status 1) has at most its
+// buffer's size of bytes (count) that the track can hold, zeros only after the data
+// (JIS II can hold a zero), and zeros after count up to the end of the image; a failed
+// one has an error code of the reader and no byte at all. Empty when a reader could.
+std::string CheckReaderTrack(Track track, std::uint32_t status, std::size_t count, const std::uint8_t *image,
+                             std::size_t imageSize);
+
 // Swipes the card through the reader's decoder; bothDirections as for DecodeTrack.
 TrackRead ReadTrack(const Card &card, Track track, bool bothDirections = true);
 CardRead ReadCard(const Card &card, bool bothDirections = true);

@@ -6,7 +6,8 @@
 // with what the reader read for the panel's last swipe.
 //   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y]
 // With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its
-// standard input and output, from a Wine prefix of its own (scripts/run).
+// standard input and output, from a Wine prefix of its own (scripts/run). All the
+// talking is done by a worker thread (worker.h); the window only asks and shows.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -26,13 +27,22 @@
 #include "../tool/control.h"
 #include "panel_ids.h"
 #include "trackview.h"
+#include "worker.h"
 
 namespace {
 
 using namespace mcrsim_control;
 
+using mcrsim_panel::Job;
+using mcrsim_panel::Result;
+
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollMs = 500;
+// The worker's results (a Result * in lParam).
+constexpr UINT kResultMessage = WM_APP + 1;
+// A request that takes longer than this is shown as not answered: the mailbox and the
+// relay give up on their own after 5 s.
+constexpr DWORD kNoAnswerMs = 6000;
 
 struct Panel {
     std::vector<mcrsim::Card> deck;
@@ -40,7 +50,7 @@ struct Panel {
     std::optional<DWORD> pid;                 // --pid, else the running Stripewell
     bool relay = false;                       // --relay: through standard input and output
     std::optional<POINT> at;                  // --at: the window's top-left corner on the screen
-    std::unique_ptr<Connection> connection;  // to the Stripewell last found
+    std::unique_ptr<mcrsim_panel::Worker> worker;
     // The panel's last swipe and the reader's counts right after it: while they stay,
     // the dialog's fields must show that read.
     std::optional<mcrsim::CardRead> lastRead;
@@ -56,27 +66,10 @@ void SetText(HWND dlg, int id, const std::string &text) {
     if (wide != current) SetDlgItemTextW(dlg, id, wide.c_str());
 }
 
-// The connection to drive now: kept while it answers and the same Stripewell runs.
-Connection &Connect() {
+// What the card test dialog showed after a job: each field decoded, and whether they
+// show the panel's last swipe.
+void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_remote::Fields> &fields) {
     Panel &p = g_panel;
-    if (p.relay) {
-        if (!p.connection)
-            p.connection = std::make_unique<Connection>(
-                mcrsim_remote::RelayPipes{GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_INPUT_HANDLE)}, *p.pid);
-        return *p.connection;
-    }
-    const DWORD wanted = p.pid ? *p.pid : mcrsim_remote::FindStripewell();
-    if (!p.connection || !p.connection->connected() || p.connection->pid() != wanted)
-        p.connection = std::make_unique<Connection>(p.pid);
-    return *p.connection;
-}
-
-// Reads the card test dialog back: each field decoded, and whether they show the
-// panel's last swipe.
-void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state) {
-    Panel &p = g_panel;
-    const std::optional<mcrsim_remote::Fields> fields =
-        p.connection && state ? p.connection->ReadDialog() : std::nullopt;
     for (mcrsim::Track t : mcrsim::kTracks) {
         const int i = static_cast<int>(t);
         SetText(dlg, IDC_PANEL_SHOWN + i,
@@ -84,7 +77,7 @@ void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state) {
                                          : std::string());
     }
     std::string verdict;
-    if (!fields || !fields->dialog)
+    if (!state || !fields || !fields->dialog)
         verdict = "Stripewell has no card test dialog open.";
     else if (!p.lastRead)
         verdict = "Stripewell's card test dialog shows (swipe a card here to compare it with what the reader read):";
@@ -96,34 +89,51 @@ void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state) {
     SetText(dlg, IDC_PANEL_VERDICT, verdict);
 }
 
-void ShowOutcome(HWND dlg, const Outcome &outcome) {
-    SetText(dlg, IDC_PANEL_RESULT, outcome.message);
-    if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(g_panel.connection->pid(), *outcome.state));
-    if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
-    ShowDialog(dlg, outcome.state);
+// Hands an action to the worker; says so, or that too many are waiting.
+void Ask(HWND dlg, Job job, const std::string &doing) {
+    const bool queued = g_panel.worker->Post(std::move(job));
+    SetText(dlg, IDC_PANEL_RESULT, queued ? doing : "Still busy with earlier requests: nothing done; try again.");
 }
 
 void Poll(HWND dlg) {
-    Connection &connection = Connect();
-    const Outcome outcome = connection.State();
-    SetText(dlg, IDC_PANEL_STATE, outcome.message);
-    if (outcome.code == kExitNoStripewell) g_panel.connection.reset();
-    ShowDialog(dlg, outcome.state);
+    g_panel.worker->Post(Job{});
+    const DWORD waited = g_panel.worker->BusyMs();
+    if (waited >= kNoAnswerMs)
+        SetText(dlg, IDC_PANEL_STATE,
+                std::string(g_panel.relay ? "The relay to Stripewell's prefix" : "Stripewell's card reader") +
+                    " does not answer: the panel has waited " + std::to_string(waited / 1000) +
+                    " s for it (and goes on when it answers).");
 }
 
-// Swipes what the reader reads of a card, then waits for Stripewell's workers to
-// write it and shows what the dialog holds. The outcome's code.
-int Swipe(HWND dlg, const mcrsim::CardRead &read, const std::string &what) {
-    Connection &connection = Connect();
-    const Outcome outcome = connection.Swipe(read, what);
-    if (outcome.code == kExitOk && outcome.state) {
-        g_panel.lastRead = read;
-        g_panel.swipesAfter = outcome.state->dwSwipes;
-        g_panel.powerOffsAfter = outcome.state->dwPowerOffs;
-        connection.Check(read);
+// A swipe's tracks go to the track view (a wedge line's are not drawn: it may be a real
+// card), and the wedge line is made ready for the next card unless it already holds one.
+void Swiped(HWND dlg, const Result &result) {
+    const Job &job = result.job;
+    HWND view = GetDlgItem(dlg, IDC_PANEL_TRACKVIEW);
+    g_panel.lastRead = job.read;
+    g_panel.swipesAfter = result.outcome.state->dwSwipes;
+    g_panel.powerOffsAfter = result.outcome.state->dwPowerOffs;
+    if (job.card) {
+        ShowTrackViewCard(view, &*job.card, "Last swipe: " + job.what);
+        return;
     }
-    ShowOutcome(dlg, outcome);
-    return outcome.code;
+    HWND wedge = GetDlgItem(dlg, IDC_PANEL_WEDGE);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wedge)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(wedge, text.data(), static_cast<int>(text.size()))));
+    if (text == job.wedgeText) SetWindowTextW(wedge, L"");
+    ShowTrackViewCard(view, nullptr, "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
+}
+
+void ShowResult(HWND dlg, const Result &result) {
+    const mcrsim_control::Outcome &outcome = result.outcome;
+    if (result.job.kind == Job::Kind::Poll) {
+        SetText(dlg, IDC_PANEL_STATE, outcome.message);
+    } else {
+        if (result.job.kind == Job::Kind::Swipe && outcome.code == kExitOk && outcome.state) Swiped(dlg, result);
+        SetText(dlg, IDC_PANEL_RESULT, outcome.message);
+        if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(result.pid, *outcome.state));
+    }
+    ShowDialog(dlg, outcome.state, result.fields);
 }
 
 // The card chosen in the list with the damage chosen in the boxes, and words for it
@@ -163,32 +173,41 @@ void ShowChoice(HWND dlg) {
 }
 
 void SwipeCard(HWND dlg) {
+    Job job;
+    job.kind = Job::Kind::Swipe;
     mcrsim::Card card;
-    std::string what, why;
-    if (!ChosenCard(dlg, &card, &what, &why)) {
+    std::string why;
+    if (!ChosenCard(dlg, &card, &job.what, &why)) {
         SetText(dlg, IDC_PANEL_RESULT, why);
         return;
     }
-    if (Swipe(dlg, mcrsim::ReadCard(card), what) == kExitOk) ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), &card, "Last swipe: " + what);
+    job.read = mcrsim::ReadCard(card);
+    job.card = card;
+    const std::string doing = "Swiping " + job.what + "...";
+    Ask(dlg, std::move(job), doing);
 }
 
 void SwipeWedge(HWND dlg) {
+    Job job;
+    job.kind = Job::Kind::Swipe;
     const int length = GetWindowTextLengthW(GetDlgItem(dlg, IDC_PANEL_WEDGE));
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    GetDlgItemTextW(dlg, IDC_PANEL_WEDGE, text.data(), length + 1);
-    text.resize(static_cast<size_t>(length));
-    const mcrsim::WedgeParse parse = mcrsim::ParseWedge(Utf8(text));
+    job.wedgeText.assign(static_cast<size_t>(length) + 1, L'\0');
+    job.wedgeText.resize(static_cast<size_t>(
+        GetDlgItemTextW(dlg, IDC_PANEL_WEDGE, job.wedgeText.data(), static_cast<int>(job.wedgeText.size()))));
+    const mcrsim::WedgeParse parse = mcrsim::ParseWedge(Utf8(job.wedgeText));
     if (!parse.ok) {
         SetText(dlg, IDC_PANEL_RESULT, "Wedge text not swiped: " + parse.error.ToString() + ".");
         return;
     }
-    // Ready for the next swipe; text that did not reach the reader stays to try again.
-    // A wedge swipe may be a real card: its tracks are not drawn.
-    if (Swipe(dlg, mcrsim::ReadCard(parse.card), "the wedge text") == kExitOk) {
-        SetDlgItemTextW(dlg, IDC_PANEL_WEDGE, L"");
-        ShowTrackViewCard(GetDlgItem(dlg, IDC_PANEL_TRACKVIEW), nullptr,
-                          "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
-    }
+    job.read = mcrsim::ReadCard(parse.card);
+    job.what = "the wedge text";
+    Ask(dlg, std::move(job), "Swiping the wedge text...");
+}
+
+void PowerOff(HWND dlg) {
+    Job job;
+    job.kind = Job::Kind::PowerOff;
+    Ask(dlg, std::move(job), "Powering the reader off...");
 }
 
 // The wedge line takes Enter itself: a wedge reader ends every swipe with it.
@@ -232,20 +251,26 @@ void Fill(HWND dlg) {
     ShowChoice(dlg);
 }
 
-INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INITDIALOG:
         Fill(dlg);
+        g_panel.worker = std::make_unique<mcrsim_panel::Worker>(dlg, kResultMessage, g_panel.pid, g_panel.relay);
         Poll(dlg);
         SetTimer(dlg, kPollTimer, kPollMs, nullptr);
         return TRUE;
     case WM_TIMER:
         if (wParam == kPollTimer) Poll(dlg);
         return TRUE;
+    case kResultMessage: {
+        const std::unique_ptr<Result> result(reinterpret_cast<Result *>(lParam));
+        ShowResult(dlg, *result);
+        return TRUE;
+    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_PANEL_SWIPE: SwipeCard(dlg); return TRUE;
-        case IDC_PANEL_POWER_OFF: ShowOutcome(dlg, Connect().PowerOff()); return TRUE;
+        case IDC_PANEL_POWER_OFF: PowerOff(dlg); return TRUE;
         case IDC_PANEL_WEDGE_GO: SwipeWedge(dlg); return TRUE;
         case IDC_PANEL_CARDS:
             if (HIWORD(wParam) == LBN_DBLCLK) SwipeCard(dlg);
@@ -266,6 +291,7 @@ INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
         return TRUE;
     case WM_DESTROY:
         KillTimer(dlg, kPollTimer);
+        g_panel.worker.reset();
         PostQuitMessage(0);
         return TRUE;
     }

@@ -228,8 +228,20 @@ std::optional<Outcome> Connection::Unreachable() const {
 }
 
 Outcome Connection::Lost() {
-    const std::string why = client_ ? Utf8(client_->error()) : std::string();
-    return {kExitNoStripewell, "Stripewell's card reader did not answer: " + why + ".", std::nullopt};
+    if (!client_) return failure_;
+    const std::string why = Utf8(client_->error());
+    switch (client_->failure()) {
+    case mcrsim_remote::Failure::Busy:
+        return {kExitNotReady,
+                "Stripewell's card reader is busy: " + why + "; try again when that program has finished with it.",
+                std::nullopt};
+    case mcrsim_remote::Failure::RelayEnded:
+        return {kExitNoStripewell, "Stripewell cannot be reached: " + why + ".", std::nullopt};
+    case mcrsim_remote::Failure::Nonsense:
+        return {kExitNoStripewell, "Stripewell's card reader gave an answer that makes no sense: " + why + ".",
+                std::nullopt};
+    default: return {kExitNoStripewell, "Stripewell's card reader does not answer: " + why + ".", std::nullopt};
+    }
 }
 
 Outcome Connection::State() {
@@ -245,6 +257,8 @@ Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
     if (!reply) return Lost();
     if (reply->result == 1)
         return {kExitOk, "Swiped " + what + ": " + ReadSummary(read) + ".", reply->state};
+    if (reply->result == mcrsim_remote::kResultRefused)
+        return {kExitInput, "Not swiped: the reader refused the card: " + reply->note + ".", reply->state};
     std::string reason = NotReadyReason(reply->state);
     if (reason.empty())
         reason = "the reader lost the card: Stripewell is not waiting for one (its reading event does not exist).";
@@ -280,16 +294,24 @@ Outcome Connection::Check(const CardRead &read, std::vector<std::string> *shown)
     constexpr DWORD kSettleMs = 3000, kStepMs = 50;
     const DWORD start = GetTickCount();
     std::optional<mcrsim_remote::Fields> fields;
-    for (;;) {
+    for (bool quitting = false;;) {
         if (auto why = Unreachable()) return *why;
         fields = client_->ReadDialog();
         if (!fields) return Lost();
-        if (ShowsRead(*fields, read) || GetTickCount() - start >= kSettleMs) break;
+        if (quitting || ShowsRead(*fields, read) || GetTickCount() - start >= kSettleMs) break;
         // Keep this thread's own windows answering while waiting (a test may be
-        // Stripewell itself).
+        // Stripewell itself). A quit is the thread's own loop's to see: it goes back
+        // into the queue, and the wait ends with one last look.
         MsgWaitForMultipleObjects(0, nullptr, FALSE, kStepMs, QS_ALLINPUT);
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        while (!quitting && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                quitting = true;
+            } else {
+                DispatchMessageW(&msg);
+            }
+        }
     }
     if (shown != nullptr && fields->dialog)
         for (mcrsim::Track t : mcrsim::kTracks)

@@ -19,10 +19,10 @@ namespace mcrsim_control {
 // The control tool's exit codes; the panel shows the same outcomes as text.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitInput = 1,         // a bad deck, an unknown card, an unparseable wedge line
+    kExitInput = 1,         // a bad deck, an unknown card, an unparseable wedge line, a refused card
     kExitUsage = 2,         // the command line itself is wrong
     kExitNoStripewell = 3,  // no Stripewell to drive, or it stopped answering
-    kExitNotReady = 4,      // Stripewell runs, but its reader cannot take a card now
+    kExitNotReady = 4,      // Stripewell runs, but its reader cannot take a card now (or is busy)
     kExitDiffers = 5,       // swipe --check: Stripewell does not show what the reader read
 };
 
@@ -96,7 +96,11 @@ public:
     // After a swipe of read: waits (a few seconds at most) until the dialog shows what
     // the reader read. kExitOk, or kExitDiffers with every difference; *shown gets
     // each field as Stripewell shows it, decoded ("iso2 shows Error:12 (parity)").
+    // It pumps the calling thread's messages while it waits; a WM_QUIT among them is
+    // posted again and ends the wait.
     Outcome Check(const mcrsim::CardRead &read, std::vector<std::string> *shown = nullptr);
+    // Why the last request got no reply: kExitNotReady when another program keeps the
+    // reader busy, kExitNoStripewell otherwise.
     Outcome Lost();
 
 private:

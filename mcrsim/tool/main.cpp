@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/lines.h"
 #include "control.h"
 #include "tool.h"
 
@@ -24,28 +25,23 @@ public:
     void Out(const std::string &line) override { Write(out_, line); }
     void Err(const std::string &line) override { Write(err_, line); }
 
-    bool ReadLine(std::string *line) override {
+    Read ReadLine(std::string *line) override {
         for (;;) {
-            const size_t newline = pending_.find('\n');
-            if (newline != std::string::npos) {
-                *line = pending_.substr(0, newline);
-                pending_.erase(0, newline + 1);
-                if (!line->empty() && line->back() == '\r') line->pop_back();
-                return true;
+            switch (lines_.Next(line)) {
+            case mcrsim::LineSplitter::Got::Line: return Read::Line;
+            case mcrsim::LineSplitter::Got::TooLong: return Read::TooLong;
+            case mcrsim::LineSplitter::Got::None: break;
             }
-            if (ended_) {
-                if (pending_.empty()) return false;
-                *line = pending_;
-                pending_.clear();
-                return true;
-            }
+            if (ended_) return Read::End;
             char buffer[4096];
             DWORD got = 0;
             if (in_ == nullptr || in_ == INVALID_HANDLE_VALUE || !ReadFile(in_, buffer, sizeof buffer, &got, nullptr) ||
-                got == 0)
+                got == 0) {
                 ended_ = true;
-            else
-                pending_.append(buffer, got);
+                lines_.End();
+            } else {
+                lines_.Feed(std::string_view(buffer, got));
+            }
         }
     }
 
@@ -80,7 +76,7 @@ private:
     }
 
     HANDLE in_, out_, err_;
-    std::string pending_;
+    mcrsim::LineSplitter lines_{mcrsim_tool::kMaxInputLine};
     bool ended_ = false;
 };
 

@@ -274,7 +274,8 @@ int Check(const Options &options, Io &io) {
 int Relay(const Options &options, Io &io) {
     mcrsim_remote::Client client(options.pid.value_or(mcrsim_remote::FindStripewell()));
     std::string line;
-    while (io.ReadLine(&line)) io.Out(mcrsim_remote::RelayAnswer(client, line));
+    for (Io::Read read; (read = io.ReadLine(&line)) != Io::Read::End;)
+        io.Out(read == Io::Read::Line ? mcrsim_remote::RelayAnswer(client, line) : mcrsim_remote::RelayAnswerTooLong());
     return kExitOk;
 }
 
@@ -325,8 +326,15 @@ int Wedge(const Options &options, Io &io) {
                "End with Ctrl+D (Ctrl+Z, Enter on Windows).");
     int result = kExitOk;
     std::string line;
-    for (int number = 1; io.ReadLine(&line); ++number) {
+    for (int number = 1;; ++number) {
+        const Io::Read read = io.ReadLine(&line);
+        if (read == Io::Read::End) break;
         const std::string where = "line " + std::to_string(number) + ": ";
+        if (read == Io::Read::TooLong) {
+            io.Err(where + "longer than " + std::to_string(kMaxInputLine) + " bytes; skipped, nothing swiped.");
+            if (result == kExitOk) result = kExitInput;
+            continue;
+        }
         if (line.find_first_not_of(" \t\r\n") == std::string::npos) continue;
         const mcrsim::WedgeParse parse = mcrsim::ParseWedge(line);
         if (!parse.ok) {
@@ -371,8 +379,9 @@ std::vector<std::string> Usage() {
         "  --pid N         the Stripewell process to drive (default: the one running)",
         "  --damage KIND   flip, lose-start, lose-end, truncate or reversed, added as the card is swiped",
         "  --track TRACK   the track --damage hits: iso1, iso2, jis2 or all (the default)",
-        "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line); 2 usage;",
-        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying);",
+        "Exit codes: 0 done; 1 bad input (deck file, card name, wedge line, a refused card); 2 usage;",
+        "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying,",
+        "  or busy with another program);",
         "  5 swipe --check, check: Stripewell does not show what the reader read.",
     };
 }

@@ -2,10 +2,15 @@
 // its process entry so that tests run them against their own simulated reader.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace mcrsim_tool {
+
+// The longest line read from standard input: more than a wedge line and a relay
+// request may have.
+constexpr std::size_t kMaxInputLine = 8192;
 
 // Where the commands write and read: one line per call, without its line end.
 class Io {
@@ -13,8 +18,10 @@ public:
     virtual ~Io() = default;
     virtual void Out(const std::string &line) = 0;  // results
     virtual void Err(const std::string &line) = 0;  // errors, hints
-    // The next line of standard input without its line end; false at the end.
-    virtual bool ReadLine(std::string *line) = 0;
+    enum class Read { Line, TooLong, End };
+    // The next line of standard input without its line end; TooLong for a line longer
+    // than kMaxInputLine, which is skipped; End at the end.
+    virtual Read ReadLine(std::string *line) = 0;
     // Standard input is a terminal (a person types or swipes).
     virtual bool Interactive() const { return false; }
     // Standard output is a terminal that shows UTF-8.

@@ -184,14 +184,15 @@ int wmain(int argc, wchar_t **argv) {
             auto reply = reader.State();
             return reply && reply->state.fNotify;
         });
-        const MCRSimCard swiped = testing_support::MakeCard("%B4900123456789012^STRIPEWELL/TEST^2912?", 1,
-                                                            ";4900123456789012=2912?", 1, "", 0x23);
+        // A card a reader can hand over: the library refuses any other from outside.
+        const MCRSimCard swiped = testing_support::MakeCard("B4900123456789012^STRIPEWELL/TEST^2912", 1,
+                                                            "4900123456789012=2912", 1, "", 0x12);
         auto reply = reader.Swipe(swiped);
         if (!reply || reply->result != 1) Fail("the reader did not take the card");
         WaitFor([&] {
             wchar_t text[32] = L"";
             GetDlgItemTextW(card, IDC_JIS2, text, 32);
-            return std::wstring(text) == L"Error:23";
+            return std::wstring(text) == L"Error:12";
         });
         Settle();
         const Picture pic = Grab(WindowRect(card));

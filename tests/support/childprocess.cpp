@@ -24,7 +24,7 @@ ChildProcess::~ChildProcess() {
     if (stderr_ != nullptr) CloseHandle(stderr_);
 }
 
-bool ChildProcess::Start(const wchar_t *exe, const std::wstring &args) {
+bool ChildProcess::Start(const wchar_t *exe, const std::wstring &args, HANDLE in, HANDLE out) {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&stderr_, &writeEnd, &inherit, 0)) return false;
@@ -35,8 +35,8 @@ bool ChildProcess::Start(const wchar_t *exe, const std::wstring &args) {
     STARTUPINFOW si{sizeof(si)};
     si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
-    si.hStdInput = nul;
-    si.hStdOutput = nul;
+    si.hStdInput = in != nullptr ? in : nul;
+    si.hStdOutput = out != nullptr ? out : nul;
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi{};
     const std::wstring path = BesideMe(exe);

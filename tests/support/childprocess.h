@@ -22,8 +22,9 @@ public:
     ~ChildProcess();
 
     // Starts exe (beside the test executable) with args; standard input and output on
-    // NUL, standard error into a pipe. False when it cannot start.
-    bool Start(const wchar_t *exe, const std::wstring &args = L"");
+    // in and out (inheritable handles), or NUL; standard error into a pipe. False when
+    // it cannot start.
+    bool Start(const wchar_t *exe, const std::wstring &args = L"", HANDLE in = nullptr, HANDLE out = nullptr);
 
     // Pumps this thread's messages and reads the process's standard error until
     // pred() holds; false after timeoutMs.

@@ -1,0 +1,59 @@
+// The panel's one line to Stripewell: every mailbox request, relay line and read of the
+// card test dialog runs on a thread of its own, which takes jobs from the window and
+// posts each result back to it. The window's thread never waits for another process, so
+// it answers a person whatever the other side does (a relay that hangs or ends, a
+// reader another program keeps busy, a Stripewell that stops answering).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "../core/deck.h"
+#include "../remote_client.h"
+#include "../tool/control.h"
+
+namespace mcrsim_panel {
+
+struct Job {
+    enum class Kind { Poll, Swipe, PowerOff } kind = Kind::Poll;
+    mcrsim::CardRead read;             // Swipe: what the reader read
+    std::string what;                  // Swipe: words for it ("'full' with flip on iso2")
+    std::optional<mcrsim::Card> card;  // Swipe of a deck card, to draw its tracks
+    std::wstring wedgeText;            // Swipe of a wedge line: the line as it was typed
+};
+
+struct Result {
+    Job job;
+    mcrsim_control::Outcome outcome;              // Poll: the reader's state
+    DWORD pid = 0;                                // the Stripewell asked
+    std::optional<mcrsim_remote::Fields> fields;  // the card test dialog after the job
+};
+
+class Worker {
+public:
+    // Results go to window as message, with a Result * in lParam that the window takes
+    // over (and deletes). pid and relay as the panel's --pid and --relay.
+    Worker(HWND window, UINT message, std::optional<DWORD> pid, bool relay);
+    // Posts nothing more. A thread still waiting for the other side is left to end with
+    // the process.
+    ~Worker();
+    Worker(const Worker &) = delete;
+    Worker &operator=(const Worker &) = delete;
+
+    // Queues a job. A poll while one is still queued or running is dropped (true); an
+    // action beyond kMaxWaiting waiting ones is refused (false).
+    bool Post(Job job);
+    static constexpr size_t kMaxWaiting = 4;
+    // How long the job now running has taken (ms); 0 when none runs.
+    DWORD BusyMs() const;
+
+    struct Shared;
+
+private:
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace mcrsim_panel
