@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <map>
 
 #include "../../port/platform.h"
@@ -59,10 +60,17 @@ void TrackThread(HANDLE thread) {
 }
 
 // A test that hangs (a UI thread blocked on a worker that waits for it, a wait with
-// no time-out) fails with its journal well before ctest's 60 s timeout would kill it
-// with neither. The watchdog thread sleeps without a handle, so it still runs when
+// no time-out) fails with its journal well before ctest's timeout would kill it with
+// neither: after STRIPEWELL_HANG_SECONDS (ctest sets it 20 s below the test's timeout),
+// 40 s without it. The watchdog thread sleeps without a handle, so it still runs when
 // every thread of the test is blocked.
-constexpr ULONGLONG kHangMs = 40000;
+ULONGLONG HangMs() {
+    wchar_t text[16] = L"";
+    const DWORD n = GetEnvironmentVariableW(L"STRIPEWELL_HANG_SECONDS", text, 16);
+    const unsigned long seconds = n > 0 && n < 16 ? std::wcstoul(text, nullptr, 10) : 0;
+    return (seconds > 0 && seconds <= 3600 ? seconds : 40) * 1000ULL;
+}
+const ULONGLONG kHangMs = HangMs();
 
 class HangWatchdog : public ::testing::EmptyTestEventListener {
 public:
