@@ -17,7 +17,7 @@
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/panel/panel_ids.h"
 #include "../mcrsim/remote_client.h"
-#include "../mcrsim/tool/control.h"
+#include "../mcrsim/control/control.h"
 #include "../res/resource.h"
 
 namespace {

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "../mcrsim/core/damage_kinds.h"
-#include "../mcrsim/core/trackview.h"
+#include "../mcrsim/core/trace_view.h"
 #include "../mcrsim/draw/trackstrip.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/simcard.h"
-#include "../mcrsim/tool/control.h"
+#include "../mcrsim/control/control.h"
 #include "../mcrsim/tool/tool.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"

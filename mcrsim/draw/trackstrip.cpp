@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "../tool/control.h"
+#include "../control/control.h"
 #include "../tool/show.h"
 
 namespace trackstrip {

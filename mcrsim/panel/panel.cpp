@@ -24,9 +24,9 @@
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
 #include "../core/wedge.h"
-#include "../tool/control.h"
+#include "../control/control.h"
 #include "panel_ids.h"
-#include "trackview.h"
+#include "track_window.h"
 #include "worker.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../core/lines.h"
-#include "control.h"
+#include "../control/control.h"
 #include "tool.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "control.h"
+#include "../control/control.h"
 
 namespace mcrsim_tool {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../core/trackview.h"
+#include "../core/trace_view.h"
 
 namespace mcrsim_tool {
 

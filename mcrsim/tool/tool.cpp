@@ -6,7 +6,7 @@
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
 #include "../core/wedge.h"
-#include "control.h"
+#include "../control/control.h"
 #include "show.h"
 
 namespace mcrsim_tool {

@@ -1,8 +1,8 @@
 // One track of a card as the head meets it and as the decoder read it, with the card's
 // damage placed along the swipe: what `mcrsim show` prints and the track strips (the
 // panel's track view, the pictures in docs/cards.md) draw. Plain C++17.
-#ifndef STRIPEWELL_MCRSIM_CORE_TRACKVIEW_H
-#define STRIPEWELL_MCRSIM_CORE_TRACKVIEW_H
+#ifndef STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H
+#define STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H
 
 #include <cstddef>
 #include <cstdint>
@@ -51,4 +51,4 @@ TrackView ViewTrack(const Card &card, Track track, bool bothDirections = true);
 
 }  // namespace mcrsim
 
-#endif  // STRIPEWELL_MCRSIM_CORE_TRACKVIEW_H
+#endif  // STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H

@@ -1,13 +1,13 @@
-// The panel's track view; see trackview.h.
-#include "trackview.h"
+// The panel's track view; see track_window.h.
+#include "track_window.h"
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
-#include "../core/trackview.h"
+#include "../core/trace_view.h"
 #include "../draw/trackstrip.h"
-#include "../tool/control.h"
+#include "../control/control.h"
 #include "../tool/show.h"
 
 namespace {

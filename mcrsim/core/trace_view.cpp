@@ -1,5 +1,5 @@
-// A track laid out for showing; see trackview.h.
-#include "trackview.h"
+// A track laid out for showing; see trace_view.h.
+#include "trace_view.h"
 
 namespace mcrsim {
 
