@@ -22,6 +22,7 @@
 #include "../mcrsim/simcard.h"
 #include "../mcrsim/control/control.h"
 #include "../mcrsim/tool/tool.h"
+#include "../mcrsim/utf8.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
@@ -31,6 +32,8 @@
 namespace {
 
 using namespace mcrsim_control;
+using mcrsim_text::Utf8;
+using mcrsim_text::Wide;
 
 // Standard input and output of one run, as lines.
 class Captured : public mcrsim_tool::Io {

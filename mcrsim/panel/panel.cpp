@@ -25,6 +25,7 @@
 #include "../core/deck.h"
 #include "../core/wedge.h"
 #include "../control/control.h"
+#include "../utf8.h"
 #include "panel_ids.h"
 #include "track_window.h"
 #include "worker.h"
@@ -32,6 +33,8 @@
 namespace {
 
 using namespace mcrsim_control;
+using mcrsim_text::Utf8;
+using mcrsim_text::Wide;
 
 using mcrsim_panel::Job;
 using mcrsim_panel::Result;

@@ -185,7 +185,7 @@ int List(const Options &options, Io &io) {
             if (track.status == mcrsim::kTrackGood)
                 line += "good  " + QuotedData(track);
             else
-                line += TrackResultText(track);
+                line += mcrsim::TrackResultText(track);
             io.Out(line);
         }
     }
