@@ -7,6 +7,7 @@
 #include "../core/deck.h"
 #include "../core/wedge.h"
 #include "../control/control.h"
+#include "../relay.h"
 #include "show.h"
 
 namespace mcrsim_tool {
