@@ -17,16 +17,10 @@ TrackView ViewTrack(const Card &card, Track track, bool bothDirections) {
     view.recorded = view.contentBits != 0;
     if (view.recorded) {
         view.damage = card[track].damage;
-        auto mark = [&](std::size_t contentBit, BitMark what) {
+        ForEachDamagedBit(*view.format, view.contentBits, view.damage, [&](std::size_t contentBit, BitMark what) {
             const std::size_t at = SwipePosition(view.contentBits, view.damage, contentBit);
             if (at != kNotSwiped && at < view.marks.size()) view.marks[at] |= what;
-        };
-        for (std::size_t bit : view.damage.flips) mark(bit, kMarkFlipped);
-        if (view.contentBits >= 3 * width) {
-            for (std::size_t b = 0; view.damage.loseStart && b < width; ++b) mark(b, kMarkErased);
-            for (std::size_t b = view.contentBits - 2 * width; view.damage.loseEnd && b < view.contentBits; ++b)
-                mark(b, kMarkErased);
-        }
+        });
     }
 
     const DecodeTrace &trace = view.decoded.trace;

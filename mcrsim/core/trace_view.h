@@ -14,13 +14,6 @@
 
 namespace mcrsim {
 
-// What the damage did to one bit of the swipe.
-enum BitMark : std::uint8_t {
-    kMarkNone = 0,
-    kMarkFlipped = 1,  // turned over (a flip)
-    kMarkErased = 2,   // worn off (lose-start, lose-end): reads as 0
-};
-
 // A stretch of the swipe in reading order: a character or run of zeros the decoder read
 // (as its trace has it), or bits it never read.
 struct ViewCell {
