@@ -64,7 +64,7 @@ public:
 private:
     std::optional<Reply> Call(Command command, const MCRSimCard *card);
     bool CallMailbox(Mailbox *box);
-    // Through the relay (relay.cpp).
+    // The relay's client end, with the relay's in relay.cpp.
     bool CallRelay(Mailbox *box);
     std::optional<Fields> ReadRelayDialog();
     // Sends one line to the relay and reads its answer, which must be of the kind

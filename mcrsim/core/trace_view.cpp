@@ -1,6 +1,7 @@
 // A track laid out for showing; see trace_view.h.
 #include "trace_view.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace mcrsim {
