@@ -39,6 +39,10 @@ struct Mailbox {
     char note[160];     // kResultRefused: why, in ASCII; the client reads at most all of it
 };
 
+// How long a client waits for the reader's reply, and for a field of the card test
+// dialog to give its text: the server only calls the in-process functions.
+constexpr DWORD kReplyTimeoutMs = 5000;
+
 // Names of the kernel objects of the process pid: "MCRSim.<pid>.<part>".
 inline std::wstring ObjectName(DWORD pid, const wchar_t *part) {
     return L"MCRSim." + std::to_wstring(pid) + L"." + part;

@@ -1,6 +1,6 @@
-// Drives the simulated reader of another process through its mailbox (remote.h), or
-// through a relay: `mcrsim relay` run in Stripewell's Wine prefix carries the same
-// requests over two pipes to a client in another prefix (see docs/simulator.md).
+// The mailbox client: drives the simulated reader of another process through its
+// mailbox (remote.h), or through a relay (relay.h), which carries the same requests
+// from a client in another Wine prefix (see docs/simulator.md).
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,9 @@
 #include <string>
 
 #include "core/lines.h"
+#include "dialog_fields.h"
 #include "mcrsim.h"
+#include "relay.h"
 #include "relay_lines.h"
 #include "remote.h"
 
@@ -33,23 +35,6 @@ enum class Failure {
 
 // The process id of a running Stripewell (found by its main window class), or 0.
 DWORD FindStripewell();
-
-// The texts of the card test dialog's three track fields (ISO1, ISO2, JIS2), read from
-// the window the program gave MCROpen; dialog is false when that window is gone.
-struct Fields {
-    bool dialog = false;
-    std::wstring text[3];
-};
-
-// Reads the fields of the card test dialog hwnd of another process.
-Fields ReadFields(HWND hwnd);
-
-// The ends of a relay: lines to it go out through requests, its answers come back
-// through replies.
-struct RelayPipes {
-    HANDLE requests;
-    HANDLE replies;
-};
 
 class Client {
 public:
@@ -79,6 +64,9 @@ public:
 private:
     std::optional<Reply> Call(Command command, const MCRSimCard *card);
     bool CallMailbox(Mailbox *box);
+    // The relay's client end, with the relay's in relay.cpp.
+    bool CallRelay(Mailbox *box);
+    std::optional<Fields> ReadRelayDialog();
     // Sends one line to the relay and reads its answer, which must be of the kind
     // expected; false (with error_) when the relay is gone, answered with an error or
     // with nonsense.
@@ -97,11 +85,5 @@ private:
     std::wstring error_;
     Failure failure_ = Failure::None;
 };
-
-// The relay's side: the answer line to one request line from a relay client, asked of
-// client (connected to the mailbox of Stripewell). Any line gets an answer.
-std::string RelayAnswer(Client &client, const std::string &request);
-// The answer to a request line longer than mcrsim_relay::kMaxLine, which was skipped.
-std::string RelayAnswerTooLong();
 
 }  // namespace mcrsim_remote

@@ -14,6 +14,7 @@
 
 #include "damage_kinds.h"
 #include "deck.h"
+#include "support/trace_check.h"
 
 using namespace mcrsim;
 
@@ -198,36 +199,6 @@ TEST(CardDamage, EachKindGivesItsStatusOnEveryTrack) {
 
 // --- The decoder's trace ----------------------------------------------------------------
 
-namespace {
-
-// The trace covers what the decoder read, stretch after stretch, each holding the bits
-// of the swipe at its place; the data it hands over are the data characters it traced.
-void ExpectTraceHoldsTheSwipe(const TrackFormat &format, const Bits &bits, const Decoded &decoded) {
-    const DecodeTrace &trace = decoded.trace;
-    ASSERT_EQ(trace.swipeBits, bits.size());
-    EXPECT_EQ(trace.direction, decoded.direction);
-    std::size_t pos = 0;
-    std::string data;
-    for (const TraceChar &ch : trace.chars) {
-        ASSERT_EQ(ch.first, pos) << RoleName(ch.role);
-        std::uint8_t code = 0;
-        for (int b = 0; ch.role != CharRole::Clocking && b < format.dataBits; ++b)
-            code |= static_cast<std::uint8_t>(bits[trace.ToSwipe(pos + b)] << b);
-        if (ch.role == CharRole::Clocking)
-            for (std::size_t b = 0; b < ch.count; ++b) EXPECT_EQ(bits[trace.ToSwipe(pos + b)], 0) << pos + b;
-        else
-            EXPECT_EQ(ch.parityBit, bits[trace.ToSwipe(pos + format.dataBits)]) << pos;
-        EXPECT_EQ(ch.code, code) << pos;
-        EXPECT_EQ(ch.parityOk, ch.role == CharRole::Clocking || ch.parityBit == ParityBit(format, code)) << pos;
-        if (ch.role == CharRole::Data) data.push_back(static_cast<char>(CharOf(format, ch.code)));
-        pos += ch.count;
-    }
-    EXPECT_EQ(trace.stopAt, pos);
-    if (decoded.status == kTrackGood) EXPECT_EQ(decoded.data, data);
-}
-
-}  // namespace
-
 TEST(CardTrace, EachErrorSaysWhereAndWhyTheReadStopped) {
     const std::size_t C = kClockingBits;
     for (Track t : kTracks) {
@@ -288,7 +259,7 @@ TEST(CardTrace, EachErrorSaysWhereAndWhyTheReadStopped) {
             const Decoded decoded = DecodeTrack(format, bits);
             EXPECT_EQ(decoded.status, c.status) << where;
             EXPECT_EQ(decoded.direction, c.direction) << where;
-            ExpectTraceHoldsTheSwipe(format, bits, decoded);
+            EXPECT_EQ(trace_check::TraceMismatch(format, bits, decoded), "") << where;
             const DecodeTrace &trace = decoded.trace;
             if (c.role == none) {
                 EXPECT_EQ(trace.stopChar, none) << where;
@@ -324,7 +295,7 @@ TEST(CardTrace, EachDamageKindShowsWhereItHit) {
             const Decoded decoded = DecodeTrack(format, bits);
             const DecodeTrace &trace = decoded.trace;
             const std::string where = std::string(format.name) + ", " + info.name;
-            ExpectTraceHoldsTheSwipe(format, bits, decoded);
+            EXPECT_EQ(trace_check::TraceMismatch(format, bits, decoded), "") << where;
             const TraceChar *stop = trace.stopChar >= 0 ? &trace.chars[static_cast<std::size_t>(trace.stopChar)] : nullptr;
             switch (info.kind) {
             case DamageKind::None:

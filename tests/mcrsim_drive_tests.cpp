@@ -17,13 +17,14 @@
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/panel/panel_ids.h"
 #include "../mcrsim/remote_client.h"
-#include "../mcrsim/tool/control.h"
+#include "../mcrsim/control/control.h"
+#include "../mcrsim/utf8.h"
 #include "../res/resource.h"
 
 namespace {
 
-using mcrsim_control::Utf8;
-using mcrsim_control::Wide;
+using mcrsim_text::Utf8;
+using mcrsim_text::Wide;
 
 constexpr DWORD kWaitMs = 8000;
 

@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "../mcrsim/core/damage_kinds.h"
-#include "../mcrsim/core/trackview.h"
+#include "../mcrsim/core/trace_view.h"
 #include "../mcrsim/draw/trackstrip.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/simcard.h"
-#include "../mcrsim/tool/control.h"
+#include "../mcrsim/control/control.h"
 #include "../mcrsim/tool/tool.h"
+#include "../mcrsim/utf8.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
@@ -31,6 +32,8 @@
 namespace {
 
 using namespace mcrsim_control;
+using mcrsim_text::Utf8;
+using mcrsim_text::Wide;
 
 // Standard input and output of one run, as lines.
 class Captured : public mcrsim_tool::Io {

@@ -418,6 +418,14 @@ TrackRead ToTrackRead(const TrackFormat &format, const Decoded &decoded) {
     return read;
 }
 
+std::string TrackResultText(const TrackRead &track) {
+    if (track.status == kTrackGood)
+        return "good (" + std::to_string(track.length) + (track.length == 1 ? " character)" : " characters)");
+    char code[32];
+    std::snprintf(code, sizeof code, "Error:%x", static_cast<unsigned>(track.status));
+    return std::string(code) + " (" + TrackStatusName(track.status) + ")";
+}
+
 CardRead ReadCard(const Card &card, bool bothDirections) {
     CardRead read;
     for (Track t : kTracks) read.tracks[static_cast<int>(t)] = ReadTrack(card, t, bothDirections);

@@ -49,6 +49,10 @@ struct TrackRead {
     std::array<std::uint8_t, kMaxBufferBytes> bytes{};
 };
 
+// "good (58 characters)" or "Error:12 (parity)": a track as the card test dialog
+// shows its status, with the error's name.
+std::string TrackResultText(const TrackRead &track);
+
 struct CardRead {
     std::array<TrackRead, kTrackCount> tracks;  // ISO1, ISO2, JIS2
 

@@ -189,15 +189,24 @@ std::string CheckDamage(const TrackFormat &format, std::size_t contentBits, cons
     return std::string();
 }
 
+void ForEachDamagedBit(const TrackFormat &format, std::size_t contentBits, const Damage &damage,
+                       const std::function<void(std::size_t contentBit, BitMark mark)> &hit) {
+    for (std::size_t bit : damage.flips)
+        if (bit < contentBits) hit(bit, kMarkFlipped);
+    const std::size_t width = static_cast<std::size_t>(format.charBits);
+    if (contentBits < 3 * width) return;
+    for (std::size_t b = 0; damage.loseStart && b < width; ++b) hit(b, kMarkErased);
+    for (std::size_t b = contentBits - 2 * width; damage.loseEnd && b < contentBits; ++b) hit(b, kMarkErased);
+}
+
 Bits SwipeBits(const TrackFormat &format, const Bits &content, const Damage &damage) {
     Bits recorded = content;
-    const std::size_t width = static_cast<std::size_t>(format.charBits);
-    for (std::size_t bit : damage.flips)
-        if (bit < recorded.size()) recorded[bit] ^= 1;
-    if (recorded.size() >= 3 * width) {
-        if (damage.loseStart) std::fill(recorded.begin(), recorded.begin() + static_cast<std::ptrdiff_t>(width), 0);
-        if (damage.loseEnd) std::fill(recorded.end() - static_cast<std::ptrdiff_t>(2 * width), recorded.end(), 0);
-    }
+    ForEachDamagedBit(format, recorded.size(), damage, [&](std::size_t bit, BitMark mark) {
+        if (mark == kMarkFlipped)
+            recorded[bit] ^= 1;
+        else
+            recorded[bit] = 0;
+    });
 
     Bits stream(kClockingBits + recorded.size() + kClockingBits, 0);
     std::copy(recorded.begin(), recorded.end(), stream.begin() + static_cast<std::ptrdiff_t>(kClockingBits));

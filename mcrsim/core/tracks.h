@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,6 +107,21 @@ struct Damage {
 
     bool Any() const { return !flips.empty() || loseStart || loseEnd || reversed || truncateAfter != 0; }
 };
+
+// What damage does to one bit of the recording.
+enum BitMark : std::uint8_t {
+    kMarkNone = 0,
+    kMarkFlipped = 1,  // turned over (a flip)
+    kMarkErased = 2,   // worn off (lose-start, lose-end): reads as 0
+};
+
+// Calls hit(contentBit, mark) for each bit of a recorded content of contentBits bits
+// (counted as Damage counts them) that the damage changes: each flip inside it, in the
+// order listed (a bit listed twice is turned over twice), then each bit lose-start and
+// lose-end wear off. The one account of where damage lands, which SwipeBits applies and
+// the trace view marks.
+void ForEachDamagedBit(const TrackFormat &format, std::size_t contentBits, const Damage &damage,
+                       const std::function<void(std::size_t contentBit, BitMark mark)> &hit);
 
 // Why this damage cannot be applied to a content of contentBits bits (a flip or a
 // truncation beyond the end); empty when it can.

@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "../tool/control.h"
-#include "../tool/show.h"
+#include "../utf8.h"
 
 namespace trackstrip {
 
@@ -42,11 +41,11 @@ RECT Offset(RECT rect, int x, int y) {
 
 std::string Label(const mcrsim::TrackFormat &format, const mcrsim::ViewCell &cell) {
     if (!cell.read || cell.ch.role == mcrsim::CharRole::Clocking) return std::string();
-    return mcrsim_tool::CharLabel(format, cell.ch.code);
+    return mcrsim::CharLabel(format, cell.ch.code);
 }
 
 void Text(HDC dc, RECT rect, const std::string &text, UINT format) {
-    const std::wstring wide = mcrsim_control::Wide(text);
+    const std::wstring wide = mcrsim_text::Wide(text);
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, format | DT_NOPREFIX | DT_SINGLELINE);
 }
 
@@ -136,7 +135,7 @@ void Draw(HDC dc, int x, int y, const mcrsim::TrackView &view, const Layout &lay
     HGDIOBJ oldFont = SelectObject(dc, FontOf(style));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kTextColour);
-    Text(dc, Offset(layout.headline, x, y), mcrsim_tool::TrackHeadline(view), DT_LEFT | DT_END_ELLIPSIS);
+    Text(dc, Offset(layout.headline, x, y), mcrsim::TrackHeadline(view), DT_LEFT | DT_END_ELLIPSIS);
     Text(dc, Offset(layout.why, x, y), mcrsim::DescribeStop(*view.format, view.decoded), DT_LEFT | DT_END_ELLIPSIS);
 
     const bool failed = view.decoded.status != mcrsim::kTrackGood;

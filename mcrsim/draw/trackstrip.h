@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "../core/trackview.h"
+#include "../core/trace_view.h"
 
 namespace trackstrip {
 

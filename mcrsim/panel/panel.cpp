@@ -24,14 +24,17 @@
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
 #include "../core/wedge.h"
-#include "../tool/control.h"
+#include "../control/control.h"
+#include "../utf8.h"
 #include "panel_ids.h"
-#include "trackview.h"
+#include "track_window.h"
 #include "worker.h"
 
 namespace {
 
 using namespace mcrsim_control;
+using mcrsim_text::Utf8;
+using mcrsim_text::Wide;
 
 using mcrsim_panel::Job;
 using mcrsim_panel::Result;

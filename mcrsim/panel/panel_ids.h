@@ -19,7 +19,7 @@
 // The panel's window class (a dialog class of its own, so tests and people can find it).
 #define MCRSIM_PANEL_CLASS L"MCRSimPanel"
 
-// The track view under the controls, made at run time (trackview.h).
+// The track view under the controls, made at run time (track_window.h).
 #define IDC_PANEL_TRACKVIEW 230
 
 #ifndef IDC_STATIC

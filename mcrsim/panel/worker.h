@@ -13,7 +13,7 @@
 
 #include "../core/deck.h"
 #include "../remote_client.h"
-#include "../tool/control.h"
+#include "../control/control.h"
 
 namespace mcrsim_panel {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../core/lines.h"
-#include "control.h"
+#include "../utf8.h"
 #include "tool.h"
 
 namespace {
@@ -68,7 +68,7 @@ private:
         const std::string text = line + "\r\n";
         DWORD written = 0, mode = 0;
         if (GetConsoleMode(handle, &mode)) {
-            const std::wstring wide = mcrsim_control::Wide(text);
+            const std::wstring wide = mcrsim_text::Wide(text);
             WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
             return;
         }
@@ -84,7 +84,7 @@ private:
 
 int wmain(int argc, wchar_t **argv) {
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(mcrsim_control::Utf8(argv[i]));
+    for (int i = 1; i < argc; ++i) args.push_back(mcrsim_text::Utf8(argv[i]));
     StdIo io;
     return mcrsim_tool::Run(args, io);
 }

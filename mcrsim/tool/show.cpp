@@ -3,8 +3,6 @@
 
 #include <cstdio>
 
-#include "control.h"
-
 namespace mcrsim_tool {
 
 namespace {
@@ -25,7 +23,7 @@ struct Row {
 std::string Label(const mcrsim::TrackFormat &format, const mcrsim::ViewCell &cell) {
     if (!cell.read) return "not read";
     if (cell.ch.role == mcrsim::CharRole::Clocking) return "clocking zeros";
-    const std::string value = CharLabel(format, cell.ch.code);
+    const std::string value = mcrsim::CharLabel(format, cell.ch.code);
     switch (cell.ch.role) {
     case mcrsim::CharRole::Start: return "S:" + value;
     case mcrsim::CharRole::End: return "E:" + value;
@@ -47,30 +45,7 @@ std::string TrimRight(std::string text) {
 
 }  // namespace
 
-std::string CharLabel(const mcrsim::TrackFormat &format, std::uint8_t code) {
-    const std::uint8_t ch = mcrsim::CharOf(format, code);
-    char value[8];
-    if (ch > 0x20 && ch < 0x7F)
-        std::snprintf(value, sizeof value, "%c", static_cast<char>(ch));
-    else
-        std::snprintf(value, sizeof value, "x%02X", ch);
-    return value;
-}
-
 const ShowGlyphs &GlyphsFor(bool utf8) { return utf8 ? kUtf8 : kAscii; }
-
-std::string TrackHeadline(const mcrsim::TrackView &view) {
-    const mcrsim::DecodeTrace &trace = view.decoded.trace;
-    const bool backward = trace.direction == mcrsim::Direction::Backward;
-    std::string head = std::string(view.format->name) + "  " + mcrsim_control::TrackResultText(view.read);
-    if (!view.recorded)
-        head += ", a blank stripe";
-    else
-        head += std::string(", read ") + (backward ? "backward" : "forward");
-    if (trace.otherTried)
-        head += std::string(" (") + (backward ? "forward" : "backward") + ": " + mcrsim::TrackStatusName(trace.otherStatus) + ")";
-    return head;
-}
 
 std::vector<std::string> ShowTrack(const mcrsim::TrackView &view, bool utf8, std::size_t columns) {
     const ShowGlyphs &glyphs = GlyphsFor(utf8);
@@ -80,7 +55,7 @@ std::vector<std::string> ShowTrack(const mcrsim::TrackView &view, bool utf8, std
     const bool backward = trace.direction == mcrsim::Direction::Backward;
 
     std::vector<std::string> lines;
-    lines.push_back(TrackHeadline(view));
+    lines.push_back(mcrsim::TrackHeadline(view));
     lines.push_back("  " + mcrsim::DescribeStop(format, view.decoded) + ".");
     if (backward) lines.push_back("  Bits in reading order, numbered along the swipe.");
 

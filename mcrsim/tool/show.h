@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../core/trackview.h"
+#include "../core/trace_view.h"
 
 namespace mcrsim_tool {
 
@@ -17,14 +17,6 @@ struct ShowGlyphs {
     const char *decided;  // under the bits of the character that stopped the read
 };
 const ShowGlyphs &GlyphsFor(bool utf8);
-
-// A character as a label: itself when printable, else its value in hexadecimal ("x1F",
-// "x20" for a space).
-std::string CharLabel(const mcrsim::TrackFormat &format, std::uint8_t code);
-
-// "iso2  Error:12 (parity), read forward (backward: no-start)": the track, its status
-// as the card test dialog shows it, and the direction that decided.
-std::string TrackHeadline(const mcrsim::TrackView &view);
 
 // One track: a line with its status and the direction read, a line saying why the
 // decoder stopped, then rows of at most `columns` columns: a row's first bit number

@@ -6,7 +6,8 @@
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
 #include "../core/wedge.h"
-#include "control.h"
+#include "../control/control.h"
+#include "../relay.h"
 #include "show.h"
 
 namespace mcrsim_tool {
@@ -185,7 +186,7 @@ int List(const Options &options, Io &io) {
             if (track.status == mcrsim::kTrackGood)
                 line += "good  " + QuotedData(track);
             else
-                line += TrackResultText(track);
+                line += mcrsim::TrackResultText(track);
             io.Out(line);
         }
     }

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../../mcrsim/core/trackview.h"
+#include "../../mcrsim/core/trace_view.h"
 #include "../../mcrsim/draw/trackstrip.h"
 #include "../capture/capture.h"
 

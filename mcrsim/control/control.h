@@ -39,9 +39,6 @@ std::string NoStripewellMessage();
 // off), with what to do about it; empty when it can.
 std::string NotReadyReason(const MCRSimState &state);
 
-// "good (58 characters)" or "Error:12 (parity)": a track as the card test dialog
-// shows its status, with the error's name.
-std::string TrackResultText(const mcrsim::TrackRead &track);
 // "iso1 good (58 characters), iso2 Error:12 (parity), jis2 Error:10 (no-data)".
 // Holds no card data.
 std::string ReadSummary(const mcrsim::CardRead &read);
@@ -113,9 +110,5 @@ private:
     std::unique_ptr<mcrsim_remote::Client> client_;
     Outcome failure_;
 };
-
-// UTF-16 to UTF-8 and back.
-std::string Utf8(const std::wstring &text);
-std::wstring Wide(const std::string &text);
 
 }  // namespace mcrsim_control

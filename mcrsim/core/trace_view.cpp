@@ -1,5 +1,8 @@
-// A track laid out for showing; see trackview.h.
-#include "trackview.h"
+// A track laid out for showing; see trace_view.h.
+#include "trace_view.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace mcrsim {
 
@@ -15,16 +18,10 @@ TrackView ViewTrack(const Card &card, Track track, bool bothDirections) {
     view.recorded = view.contentBits != 0;
     if (view.recorded) {
         view.damage = card[track].damage;
-        auto mark = [&](std::size_t contentBit, BitMark what) {
+        ForEachDamagedBit(*view.format, view.contentBits, view.damage, [&](std::size_t contentBit, BitMark what) {
             const std::size_t at = SwipePosition(view.contentBits, view.damage, contentBit);
             if (at != kNotSwiped && at < view.marks.size()) view.marks[at] |= what;
-        };
-        for (std::size_t bit : view.damage.flips) mark(bit, kMarkFlipped);
-        if (view.contentBits >= 3 * width) {
-            for (std::size_t b = 0; view.damage.loseStart && b < width; ++b) mark(b, kMarkErased);
-            for (std::size_t b = view.contentBits - 2 * width; view.damage.loseEnd && b < view.contentBits; ++b)
-                mark(b, kMarkErased);
-        }
+        });
     }
 
     const DecodeTrace &trace = view.decoded.trace;
@@ -48,6 +45,29 @@ TrackView ViewTrack(const Card &card, Track track, bool bothDirections) {
     for (; pos < lastOne; pos += width) unread(pos, std::min(width, view.bits.size() - pos));
     if (pos < view.bits.size()) unread(pos, view.bits.size() - pos);
     return view;
+}
+
+std::string CharLabel(const TrackFormat &format, std::uint8_t code) {
+    const std::uint8_t ch = CharOf(format, code);
+    char value[8];
+    if (ch > 0x20 && ch < 0x7F)
+        std::snprintf(value, sizeof value, "%c", static_cast<char>(ch));
+    else
+        std::snprintf(value, sizeof value, "x%02X", ch);
+    return value;
+}
+
+std::string TrackHeadline(const TrackView &view) {
+    const DecodeTrace &trace = view.decoded.trace;
+    const bool backward = trace.direction == Direction::Backward;
+    std::string head = std::string(view.format->name) + "  " + TrackResultText(view.read);
+    if (!view.recorded)
+        head += ", a blank stripe";
+    else
+        head += std::string(", read ") + (backward ? "backward" : "forward");
+    if (trace.otherTried)
+        head += std::string(" (") + (backward ? "forward" : "backward") + ": " + TrackStatusName(trace.otherStatus) + ")";
+    return head;
 }
 
 }  // namespace mcrsim

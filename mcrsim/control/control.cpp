@@ -4,27 +4,14 @@
 
 #include "../../reader/mcrlib.h"
 #include "../simcard.h"
+#include "../utf8.h"
 
 namespace mcrsim_control {
 
 using mcrsim::CardRead;
 using mcrsim::TrackRead;
-
-std::string Utf8(const std::wstring &text) {
-    if (text.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string &text) {
-    if (text.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
+using mcrsim::TrackResultText;
+using mcrsim_text::Utf8;
 
 std::string NoStripewellMessage() {
     return "No Stripewell is running: start Stripewell.exe (beside the simulated MCRLIB.dll) first, "
@@ -42,14 +29,6 @@ std::string NotReadyReason(const MCRSimState &state) {
         return "Stripewell's card reader is powered off: move the mouse over the card test dialog "
                "(or switch its APO box off) to resume it.";
     return std::string();
-}
-
-std::string TrackResultText(const TrackRead &track) {
-    if (track.status == mcrsim::kTrackGood)
-        return "good (" + std::to_string(track.length) + (track.length == 1 ? " character)" : " characters)");
-    char code[32];
-    std::snprintf(code, sizeof code, "Error:%x", static_cast<unsigned>(track.status));
-    return std::string(code) + " (" + mcrsim::TrackStatusName(track.status) + ")";
 }
 
 std::string ReadSummary(const CardRead &read) {

@@ -1,23 +1,18 @@
-// One track of a card as the head meets it and as the decoder read it, with the card's
-// damage placed along the swipe: what `mcrsim show` prints and the track strips (the
-// panel's track view, the pictures in docs/cards.md) draw. Plain C++17.
-#ifndef STRIPEWELL_MCRSIM_CORE_TRACKVIEW_H
-#define STRIPEWELL_MCRSIM_CORE_TRACKVIEW_H
+// The trace view model: one track of a card as the head meets it and as the decoder
+// read it, with the card's damage placed along the swipe, and the labels and headline
+// that go with it. What `mcrsim show` prints and the track strips (the panel's track
+// view, the pictures in docs/cards.md) draw, from this one model. Plain C++17.
+#ifndef STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H
+#define STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "deck.h"
 
 namespace mcrsim {
-
-// What the damage did to one bit of the swipe.
-enum BitMark : std::uint8_t {
-    kMarkNone = 0,
-    kMarkFlipped = 1,  // turned over (a flip)
-    kMarkErased = 2,   // worn off (lose-start, lose-end): reads as 0
-};
 
 // A stretch of the swipe in reading order: a character or run of zeros the decoder read
 // (as its trace has it), or bits it never read.
@@ -49,6 +44,14 @@ struct TrackView {
 // its last 1 bit and one piece for the zeros after it.
 TrackView ViewTrack(const Card &card, Track track, bool bothDirections = true);
 
+// A character as a label: itself when printable, else its value in hexadecimal ("x1F",
+// "x20" for a space).
+std::string CharLabel(const TrackFormat &format, std::uint8_t code);
+
+// "iso2  Error:12 (parity), read forward (backward: no-start)": the track, its status
+// as the card test dialog shows it, and the direction that decided.
+std::string TrackHeadline(const TrackView &view);
+
 }  // namespace mcrsim
 
-#endif  // STRIPEWELL_MCRSIM_CORE_TRACKVIEW_H
+#endif  // STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H

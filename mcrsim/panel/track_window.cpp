@@ -1,14 +1,13 @@
-// The panel's track view; see trackview.h.
-#include "trackview.h"
+// The panel's track view; see track_window.h.
+#include "track_window.h"
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
-#include "../core/trackview.h"
+#include "../core/trace_view.h"
 #include "../draw/trackstrip.h"
-#include "../tool/control.h"
-#include "../tool/show.h"
+#include "../utf8.h"
 
 namespace {
 
@@ -69,7 +68,7 @@ void Paint(HWND view, ViewState &state) {
     const int width = client.right - 8;
     int y = 4 - state.scroll;
     RECT caption{4, y, 4 + width, y + 100};
-    const std::wstring text = mcrsim_control::Wide(state.caption);
+    const std::wstring text = mcrsim_text::Wide(state.caption);
     y += DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &caption,
                    DT_LEFT | DT_WORDBREAK | DT_NOPREFIX) + kTrackGap;
     SelectObject(memory, oldFont);
@@ -193,9 +192,9 @@ void ShowTrackViewCard(HWND view, const mcrsim::Card *card, const std::string &c
     if (card != nullptr)
         for (mcrsim::Track t : mcrsim::kTracks) {
             state->tracks.push_back(mcrsim::ViewTrack(*card, t));
-            text += "\r\n" + mcrsim_tool::TrackHeadline(state->tracks.back());
+            text += "\r\n" + mcrsim::TrackHeadline(state->tracks.back());
         }
-    SetWindowTextW(view, mcrsim_control::Wide(text).c_str());
+    SetWindowTextW(view, mcrsim_text::Wide(text).c_str());
     state->scroll = 0;
     state->content = 0;
     InvalidateRect(view, nullptr, FALSE);

@@ -1,0 +1,25 @@
+// Whether the decoder's trace of a swipe agrees with the swipe and with the status the
+// decoder gave. card_tests holds it against every kind of damage, the decoder's fuzz
+// target (fuzz/fuzz_decode.cpp) against any bits: plain C++17 over the portable core,
+// since the one is built with mingw-w64 and the other natively with clang.
+#ifndef STRIPEWELL_TESTS_SUPPORT_TRACE_CHECK_H
+#define STRIPEWELL_TESTS_SUPPORT_TRACE_CHECK_H
+
+#include <string>
+
+#include "tracks.h"
+
+namespace trace_check {
+
+// Empty when the trace covers what the decoder read, stretch after stretch from the
+// start, each holding the bits of the swipe at its place in the order read (clocking
+// zeros only first; then the start sentinel, data up to the end sentinel, the LRC),
+// stops where it says, and its deciding character is one that can decide that status
+// (a good read's data being its traced data characters). Otherwise the first thing
+// that does not hold, and where.
+std::string TraceMismatch(const mcrsim::TrackFormat &format, const mcrsim::Bits &bits,
+                          const mcrsim::Decoded &decoded);
+
+}  // namespace trace_check
+
+#endif  // STRIPEWELL_TESTS_SUPPORT_TRACE_CHECK_H
