@@ -40,12 +40,17 @@ if(DEFINED ENV{STRIPEWELL_VERSION})
     endif()
 else()
     find_program(GIT git)
-    set(in_git 1)
+    set(top "")
     if(GIT)
-        execute_process(COMMAND "${GIT}" -C "${SOURCE_DIR}" rev-parse --is-inside-work-tree
-                        RESULT_VARIABLE in_git OUTPUT_QUIET ERROR_QUIET)
+        execute_process(COMMAND "${GIT}" -C "${SOURCE_DIR}" rev-parse --show-toplevel
+                        OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
     endif()
-    if(NOT in_git EQUAL 0)
+    # Sources copied into another project's checkout are not a checkout of their own.
+    file(REAL_PATH "${SOURCE_DIR}" source_real)
+    if(top)
+        file(REAL_PATH "${top}" top)
+    endif()
+    if(NOT top STREQUAL source_real)
         set(version "${release}-nogit")
     else()
         execute_process(COMMAND "${GIT}" -C "${SOURCE_DIR}" describe --tags --match "v${release}" --dirty --abbrev=7
