@@ -8,8 +8,10 @@
 // be shown.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
+#include "../../res/resource.h"
 #include "../windows/find_window.h"
 
 namespace {
@@ -102,6 +104,30 @@ HWND WaitForMainWindow(const PROCESS_INFORMATION &stripewell) {
     }
 }
 
+INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// How wide Stripewell's card test dialog comes out in this desktop's fonts (0 when that
+// cannot be told): made hidden from Stripewell.exe's own template, and destroyed.
+int CardDialogWidth(const std::wstring &exe) {
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return 0;
+    int width = 0;
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDD_CARD), RT_DIALOG);
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    HWND dialog = loaded != nullptr ? CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                                                 static_cast<LPCDLGTEMPLATEW>(LockResource(loaded)),
+                                                                 nullptr, IgnoreAll, 0)
+                                    : nullptr;
+    if (dialog != nullptr) {
+        RECT rc{};
+        GetWindowRect(dialog, &rc);
+        width = rc.right - rc.left;
+        DestroyWindow(dialog);
+    }
+    FreeLibrary(module);
+    return width;
+}
+
 // Asks the panel to close as its close button does, and ends it when it does not.
 void EndPanel(const PROCESS_INFORMATION &panel) {
     if (WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0) return;
@@ -155,9 +181,13 @@ int Run() {
         return 1;
     }
 
+    // The program places its dialogs from the screen's left edge, centred on its client
+    // width when they fit; one wider than that reaches further right, and the panel
+    // goes beyond it so as not to cover it.
     RECT screen{};
     GetWindowRect(main, &screen);
-    const std::wstring at = L"--at " + std::to_wstring(screen.right + kPanelGap) + L"," + std::to_wstring(screen.top);
+    const int right = std::max<int>(screen.right, CardDialogWidth(folder + L"Stripewell.exe"));
+    const std::wstring at = L"--at " + std::to_wstring(right + kPanelGap) + L"," + std::to_wstring(screen.top);
     const PROCESS_INFORMATION panel = Start(folder, L"mcrsim-panel.exe", at);
     if (panel.hProcess == nullptr)
         Tell(L"Windows could not start " + folder + L"mcrsim-panel.exe (error " + std::to_wstring(GetLastError()) +
