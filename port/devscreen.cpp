@@ -13,15 +13,65 @@
 // with its 1024 x 768 screen, where the tests run) windows are placed as the desktop
 // places them.
 //
+// On a desktop's own screen (Windows has no Wine virtual desktop) a start program names
+// the device's screen for the program instead: STRIPEWELL_DEVICE_SCREEN=WxH in the
+// program's environment makes the work area's top-left W x H pixels the device's work
+// area, on a screen of any size. The program centres its dialogs in screen coordinates
+// from its main window's client size, so they land inside that area, as on the device.
+// Without the variable the program is an ordinary window of the desktop.
+//
 // Wine settles CW_USEDEFAULT before any hook sees the window, so the rule sits in the
 // call itself: platform.h routes the program's CreateWindowExW here off the device.
 #include "platform.h"
 
 // The largest side, in pixels, of a screen taken to be the handheld's.
 #define PORT_HANDHELD_MAX_SIDE 640
+// The sides a named device screen may have, in pixels.
+#define PORT_NAMED_MIN_SIDE 100
+#define PORT_NAMED_MAX_SIDE 4096
+#define PORT_NAMED_VARIABLE L"STRIPEWELL_DEVICE_SCREEN"
+// Characters of the variable's value read; a longer value is not WxH.
+#define PORT_NAMED_CHARS 16
 
 // The thread the desktop entry point switched the rule on for (0: none).
 static DWORD s_dwScreenThread = 0;
+// The device screen a start program named (0 x 0: none).
+static int s_cxNamed = 0;
+static int s_cyNamed = 0;
+
+// One side of WxH: the decimal number at *ppsz, up to the character cEnd; advances past it.
+static int ReadSide(LPCWSTR *ppsz, WCHAR cEnd)
+{
+    int n = 0;
+    LPCWSTR psz = *ppsz;
+    while (*psz >= L'0' && *psz <= L'9' && n <= PORT_NAMED_MAX_SIDE)
+        n = n * 10 + (*psz++ - L'0');
+    if (psz == *ppsz || *psz != cEnd || n < PORT_NAMED_MIN_SIDE || n > PORT_NAMED_MAX_SIDE)
+        return 0;
+    *ppsz = psz + (cEnd ? 1 : 0);
+    return n;
+}
+
+// Reads STRIPEWELL_DEVICE_SCREEN; a value that is not WxH is said and left out.
+static void ReadNamedScreen(void)
+{
+    WCHAR szValue[PORT_NAMED_CHARS];
+    DWORD cch = GetEnvironmentVariableW(PORT_NAMED_VARIABLE, szValue, PORT_NAMED_CHARS);
+    if (cch == 0)
+        return;
+    LPCWSTR psz = szValue;
+    int cx = cch < PORT_NAMED_CHARS ? ReadSide(&psz, L'x') : 0;
+    int cy = cx ? ReadSide(&psz, L'\0') : 0;
+    if (!cy)
+    {
+        NKDbgPrintfW(L"port: %s must be WIDTHxHEIGHT, each side %d to %d pixels; "
+                     L"its value is left out, and the windows are placed as the desktop places them",
+                     PORT_NAMED_VARIABLE, PORT_NAMED_MIN_SIDE, PORT_NAMED_MAX_SIDE);
+        return;
+    }
+    s_cxNamed = cx;
+    s_cyNamed = cy;
+}
 
 BOOL PortIsHandheldScreen(void)
 {
@@ -35,6 +85,7 @@ BOOL PortEnableDeviceScreen(void)
     if (s_dwScreenThread)
         return s_dwScreenThread == GetCurrentThreadId();
     s_dwScreenThread = GetCurrentThreadId();
+    ReadNamedScreen();
     return TRUE;
 }
 
@@ -45,7 +96,7 @@ HWND PortCreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowN
                          HINSTANCE hInstance, LPVOID lpParam)
 {
     BOOL fDeviceRule = s_dwScreenThread == GetCurrentThreadId() && (dwStyle & WS_CHILD) == 0 &&
-                       x == (int)CW_USEDEFAULT && PortIsHandheldScreen();
+                       x == (int)CW_USEDEFAULT && (s_cxNamed || PortIsHandheldScreen());
     if (fDeviceRule)
     {
         RECT rcWork;
@@ -53,8 +104,8 @@ HWND PortCreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowN
             SetRect(&rcWork, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
         x = rcWork.left;
         y = rcWork.top;
-        nWidth = rcWork.right - rcWork.left;
-        nHeight = rcWork.bottom - rcWork.top;
+        nWidth = s_cxNamed ? s_cxNamed : rcWork.right - rcWork.left;
+        nHeight = s_cyNamed ? s_cyNamed : rcWork.bottom - rcWork.top;
     }
 
     HWND hWnd = CreateWindowExW(dwExStyle, lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight,

@@ -59,7 +59,9 @@ BOOL PortEnableCaptionOkButtons(void);
 // Desktop only: on a screen of the handheld's size (both sides at most 640 pixels), a
 // top-level window the calling thread creates with CW_USEDEFAULT takes the whole work
 // area, and one whose style asks for no caption gets none, as on the device; on a
-// larger screen nothing changes. The desktop entry point calls it before the program's
+// larger screen nothing changes, unless the environment names the device's screen
+// (STRIPEWELL_DEVICE_SCREEN=WxH, read here): then such a window takes W x H pixels at
+// the work area's top left. The desktop entry point calls it before the program's
 // WinMain. TRUE when it is in force for the thread. devscreen.cpp.
 BOOL PortEnableDeviceScreen(void);
 // Desktop only: TRUE when the screen is of the handheld's size (the rule above).

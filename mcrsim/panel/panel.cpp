@@ -4,7 +4,7 @@
 // result of the last action, the track view: the chosen card's tracks bit by bit, then
 // the last swipe's; and what Stripewell's card test dialog shows, read back and compared
 // with what the reader read for the panel's last swipe.
-//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y]
+//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version
 // With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its
 // standard input and output, from a Wine prefix of its own (scripts/run). All the
 // talking is done by a worker thread (worker.h); the window only asks and shows.
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@
 #include "../control/control.h"
 #include "../utf8.h"
 #include "panel_ids.h"
+#include "stripewell_version.h"
 #include "track_window.h"
 #include "worker.h"
 
@@ -309,7 +311,23 @@ void WriteStderr(const std::string &text) {
     WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-constexpr const char *kUsage = "usage: mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y]";
+constexpr const char *kUsage = "usage: mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version";
+
+// --version alone: says the version on standard output (which reaches the caller under
+// Wine, or through a redirection on Windows) and opens no window.
+bool VersionAsked() {
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const bool asked = argc == 2 && std::wcscmp(argv[1], L"--version") == 0;
+    LocalFree(argv);
+    if (!asked) return false;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const std::string line = "mcrsim-panel (Stripewell) " STRIPEWELL_VERSION "\r\n";
+    DWORD written = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE)
+        WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return true;
+}
 
 // Reads the command line into g_panel; false (after saying why) on a usage error.
 bool ParseCommandLine() {
@@ -372,6 +390,7 @@ bool ParseCommandLine() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+    if (VersionAsked()) return 0;
     if (!ParseCommandLine()) return kExitUsage;
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -394,6 +413,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
         WriteStderr("mcrsim-panel: cannot create the panel window");
         return 1;
     }
+    // A program started from Windows' desktop has no console to ask: its title says it.
+    SetWindowTextW(dlg, L"Card reader simulator (Stripewell " STRIPEWELL_VERSION_W L")");
     if (g_panel.at) {
         // Where asked, but up as far as it takes to keep the whole panel on the work area.
         RECT window, work;

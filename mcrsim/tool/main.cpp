@@ -11,6 +11,7 @@
 
 #include "../core/lines.h"
 #include "../utf8.h"
+#include "stripewell_version.h"
 #include "tool.h"
 
 namespace {
@@ -86,5 +87,9 @@ int wmain(int argc, wchar_t **argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(mcrsim_text::Utf8(argv[i]));
     StdIo io;
+    if (args.size() == 1 && args[0] == "--version") {
+        io.Out("mcrsim (Stripewell) " STRIPEWELL_VERSION);
+        return 0;
+    }
     return mcrsim_tool::Run(args, io);
 }

@@ -375,6 +375,7 @@ std::vector<std::string> Usage() {
         "  mcrsim wedge [--pid N]           swipes each keyboard-wedge line read from standard input",
         "  mcrsim relay [--pid N]           carries a panel's requests from another Wine prefix (scripts/run)",
         "  mcrsim help                      this text",
+        "  mcrsim --version                 Stripewell's version, which this tool is part of",
         "Options:",
         "  --deck FILE     a deck file (docs/cards.md) instead of the built-in deck",
         "  --pid N         the Stripewell process to drive (default: the one running)",
