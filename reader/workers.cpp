@@ -121,11 +121,23 @@ DWORD WINAPI ApoThreadProc(LPVOID lpParameter)
     return RunWorker(&g_hApoEvent, &g_hApoThread, ShowPowerOff);
 }
 
-void StartReaderWorkers(void)
+// Starts one worker and records it. Its handle is its only stop request, so the worker
+// is let go only once the handle is stored: one whose first wait returned at once (an
+// event that could not be created, or one already set) would otherwise find the handle
+// still 0 and end before its dialog ever had it.
+static void StartWorker(LPTHREAD_START_ROUTINE pfnWorker, HANDLE volatile *phThread)
 {
     DWORD dwThreadId;
+    HANDLE hThread = CreateThread(NULL, 0, pfnWorker, 0, CREATE_SUSPENDED, &dwThreadId);
+    *phThread = hThread;
+    if (hThread != 0)
+        ResumeThread(hThread);
+}
+
+void StartReaderWorkers(void)
+{
     if (g_hReadThread == 0)
-        g_hReadThread = CreateThread(NULL, 0, SwipeThreadProc, 0, 0, &dwThreadId);
+        StartWorker(SwipeThreadProc, &g_hReadThread);
     if (g_hApoThread == 0)
-        g_hApoThread = CreateThread(NULL, 0, ApoThreadProc, 0, 0, &dwThreadId);
+        StartWorker(ApoThreadProc, &g_hApoThread);
 }
