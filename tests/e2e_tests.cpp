@@ -48,11 +48,13 @@ std::wstring HexField(const std::string &data, size_t bufferBytes) {
 // One run of Stripewell.exe, with its standard error read through a pipe.
 class Program : public testing_support::ChildProcess {
 public:
-    // Starts the program and waits for its main window.
+    // Starts the program and waits for its main window to show. Another process finds
+    // the window as soon as it exists, while it is still being created (its command bar
+    // comes in WM_CREATE); it shows only once CreateWindowExW is done with it.
     ::testing::AssertionResult Start() {
         if (!ChildProcess::Start(L"Stripewell.exe"))
             return ::testing::AssertionFailure() << "CreateProcessW failed: " << GetLastError();
-        if (!WaitFor([&] { return (main_ = FindTopLevel(L"STRIPEWELL")) != nullptr; }))
+        if ((main_ = WaitForWindow(L"STRIPEWELL", nullptr)) == nullptr)
             return ::testing::AssertionFailure() << "no main window; stderr:\n" << Stderr();
         return ::testing::AssertionSuccess();
     }
