@@ -53,7 +53,7 @@ public:
     // comes in WM_CREATE); it shows only once CreateWindowExW is done with it.
     ::testing::AssertionResult Start() {
         if (!ChildProcess::Start(L"Stripewell.exe"))
-            return ::testing::AssertionFailure() << "CreateProcessW failed: " << GetLastError();
+            return ::testing::AssertionFailure() << "CreateProcessW failed: " << startError();
         if ((main_ = WaitForWindow(L"STRIPEWELL", nullptr)) == nullptr)
             return ::testing::AssertionFailure() << "no main window; stderr:\n" << Stderr();
         return ::testing::AssertionSuccess();

@@ -102,7 +102,8 @@ ToolRun RunTool(const std::wstring &args, const std::string &input = "") {
     PROCESS_INFORMATION pi{};
     const std::wstring exe = testing_support::BesideMe(L"mcrsim.exe");
     std::wstring command = L"\"" + exe + L"\" " + args;
-    const BOOL started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    DWORD startError = ERROR_SUCCESS;
+    const BOOL started = testing_support::CreateProcessInheriting(exe, command, si, pi, &startError);
     for (HANDLE theirs : {inRead, outWrite, errWrite}) CloseHandle(theirs);
     if (started) {
         DWORD written = 0;
@@ -125,7 +126,7 @@ ToolRun RunTool(const std::wstring &args, const std::string &input = "") {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     } else {
-        ADD_FAILURE() << "cannot start mcrsim.exe: " << GetLastError();
+        ADD_FAILURE() << "cannot start mcrsim.exe: " << startError;
     }
     for (HANDLE h : {inWrite, outRead, errRead})
         if (h) CloseHandle(h);

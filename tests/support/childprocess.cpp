@@ -1,6 +1,7 @@
 #include "childprocess.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "../../tools/windows/find_window.h"
 
@@ -11,6 +12,22 @@ std::wstring BesideMe(const wchar_t *name) {
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir(path, n);
     return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
+}
+
+BOOL CreateProcessInheriting(const std::wstring &path, std::wstring &command, const STARTUPINFOW &si,
+                             PROCESS_INFORMATION &pi, DWORD *error) {
+    STARTUPINFOW startup = si;
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &pi)) {
+            *error = ERROR_SUCCESS;
+            return TRUE;
+        }
+        *error = GetLastError();
+        if (*error != ERROR_INTERNAL_ERROR || attempt == 2) return FALSE;
+        fprintf(stderr, "childprocess: Wine lost the start of %ls (error 1359: the new process ended before its "
+                        "program ran); starting it once more\n", path.c_str());
+        fflush(stderr);
+    }
 }
 
 ChildProcess::~ChildProcess() {
@@ -41,7 +58,7 @@ bool ChildProcess::Start(const wchar_t *exe, const std::wstring &args, HANDLE in
     PROCESS_INFORMATION pi{};
     const std::wstring path = BesideMe(exe);
     std::wstring command = L"\"" + path + L"\"" + (args.empty() ? L"" : L" " + args);
-    const BOOL started = CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    const BOOL started = CreateProcessInheriting(path, command, si, pi, &startError_);
     CloseHandle(writeEnd);
     CloseHandle(nul);
     if (!started) return false;

@@ -13,6 +13,14 @@ namespace testing_support {
 // The path of a file beside the test executable.
 std::wstring BesideMe(const wchar_t *name);
 
+// CreateProcessW of path with command, inheriting handles, for a test. Wine, rarely and
+// only under load, lets a new process end before the first line of its program runs:
+// CreateProcessW then fails with ERROR_INTERNAL_ERROR and nothing else is said. That tells
+// nothing of the program, so such a start is tried once more, and the loss is told on
+// standard error. *error is GetLastError() of the last try (ERROR_SUCCESS on success).
+BOOL CreateProcessInheriting(const std::wstring &path, std::wstring &command, const STARTUPINFOW &si,
+                             PROCESS_INFORMATION &pi, DWORD *error);
+
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -23,7 +31,7 @@ public:
 
     // Starts exe (beside the test executable) with args; standard input and output on
     // in and out (inheritable handles), or NUL; standard error into a pipe. False when
-    // it cannot start.
+    // it cannot start (startError() says why).
     bool Start(const wchar_t *exe, const std::wstring &args = L"", HANDLE in = nullptr, HANDLE out = nullptr);
 
     // Pumps this thread's messages and reads the process's standard error until
@@ -44,6 +52,8 @@ public:
     std::vector<std::string> StderrLines();
 
     DWORD pid() const { return pid_; }
+    // Why the last Start() failed (GetLastError() of its CreateProcessW), else ERROR_SUCCESS.
+    DWORD startError() const { return startError_; }
 
 private:
     // Takes whatever the pipe holds without blocking: the write end may also be held
@@ -52,6 +62,7 @@ private:
 
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
+    DWORD startError_ = ERROR_SUCCESS;
     HANDLE stderr_ = nullptr;
     std::string stderrText_;
 };
