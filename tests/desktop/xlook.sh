@@ -9,8 +9,9 @@ start_openbox() {
     command -v openbox >/dev/null || { echo "openbox is missing (scripts/install-deps)" >&2; return 1; }
     openbox >/dev/null 2>&1 &
     WM_PID=$!
-    local _
-    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && return 0; sleep 0.1; done
+    wait_for 100 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' && return 0
+    echo "openbox did not come up within 10 s" >&2
+    return 1
 }
 stop_openbox() {
     [ -n "$WM_PID" ] || return 0

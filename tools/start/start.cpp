@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 
+#include "../../mcrsim/utf8.h"
 #include "../../res/resource.h"
 #include "../windows/find_window.h"
 
@@ -34,11 +35,7 @@ void Tell(const std::wstring &text) {
     // Under Wine the caller's terminal sees it too; on Windows there is no console.
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     if (err != nullptr && err != INVALID_HANDLE_VALUE) {
-        const std::wstring line = L"StartStripewell: " + text + L"\r\n";
-        const int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0,
-                                          nullptr, nullptr);
-        std::string utf8(n, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), n, nullptr, nullptr);
+        const std::string utf8 = mcrsim_text::Utf8(L"StartStripewell: " + text + L"\r\n");
         DWORD written = 0;
         WriteFile(err, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     }
@@ -63,16 +60,20 @@ bool IsFile(const std::wstring &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Starts FOLDER\exe with the arguments in FOLDER; 0 when it could not.
-PROCESS_INFORMATION Start(const std::wstring &folder, const wchar_t *exe, const std::wstring &arguments) {
+// Starts FOLDER\exe with the arguments in FOLDER; 0 when it could not, with *error
+// set to why.
+PROCESS_INFORMATION Start(const std::wstring &folder, const wchar_t *exe, const std::wstring &arguments,
+                          DWORD *error) {
     const std::wstring path = folder + exe;
     std::wstring command = L"\"" + path + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process))
+                        &process)) {
+        *error = GetLastError();
         return PROCESS_INFORMATION{};
+    }
     CloseHandle(process.hThread);
     process.hThread = nullptr;
     return process;
@@ -157,8 +158,8 @@ int Run() {
 
     // Only Stripewell gets the device's screen.
     SetEnvironmentVariableW(kDeviceScreenVariable, kDeviceScreen);
-    const PROCESS_INFORMATION stripewell = Start(folder, L"Stripewell.exe", L"");
-    const DWORD startError = GetLastError();
+    DWORD startError = 0;
+    const PROCESS_INFORMATION stripewell = Start(folder, L"Stripewell.exe", L"", &startError);
     SetEnvironmentVariableW(kDeviceScreenVariable, nullptr);
     if (stripewell.hProcess == nullptr) {
         Tell(L"Windows could not start " + folder + L"Stripewell.exe (error " + std::to_wstring(startError) + L").");
@@ -186,11 +187,11 @@ int Run() {
     // goes beyond it so as not to cover it.
     RECT screen{};
     GetWindowRect(main, &screen);
-    const int right = std::max<int>(screen.right, CardDialogWidth(folder + L"Stripewell.exe"));
+    const int right = std::max<int>(screen.right, screen.left + CardDialogWidth(folder + L"Stripewell.exe"));
     const std::wstring at = L"--at " + std::to_wstring(right + kPanelGap) + L"," + std::to_wstring(screen.top);
-    const PROCESS_INFORMATION panel = Start(folder, L"mcrsim-panel.exe", at);
+    const PROCESS_INFORMATION panel = Start(folder, L"mcrsim-panel.exe", at, &startError);
     if (panel.hProcess == nullptr)
-        Tell(L"Windows could not start " + folder + L"mcrsim-panel.exe (error " + std::to_wstring(GetLastError()) +
+        Tell(L"Windows could not start " + folder + L"mcrsim-panel.exe (error " + std::to_wstring(startError) +
              L"). Stripewell runs without the reader panel; mcrsim.exe, from a command prompt in this folder, "
              L"swipes cards into it.");
 
