@@ -78,7 +78,7 @@ lock_try() {
     if [ -e "$lock" ] || [ -L "$lock" ]; then
         if lock_holder "$lock"; then
             if [ "$(proc_start "$LOCK_PID")" = "$LOCK_START" ]; then
-                LOCK_HOLDER="process $LOCK_PID: $(ps -o args= -p "$LOCK_PID" 2>/dev/null | cut -c1-120 || true)"
+                LOCK_HOLDER="process $LOCK_PID: $(ps -o args= -p "$LOCK_PID" 2>/dev/null | cut -c1-240 || true)"
                 status=1
             else
                 rm -f -- "$lock"  # stale: its run was killed
