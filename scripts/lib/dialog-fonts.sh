@@ -31,8 +31,8 @@ import_reg() {
     { printf '\xff\xfe'
       { printf 'Windows Registry Editor Version 5.00\n\n'; cat; } | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE
     } >"$file"
-    "$WINE" regedit /S 'C:\'"$(basename "$file")" </dev/null >/dev/null 2>&1
-    local status=$?
+    local status=0
+    bounded 60 "$WINE" regedit /S 'C:\'"$(basename "$file")" >/dev/null 2>&1 || status=$?
     rm -f "$file"
     return $status
 }
@@ -40,8 +40,8 @@ import_reg() {
 # map_dialog_fonts [WxH|none]: the fonts into a new prefix, and its settings (below).
 map_dialog_fonts() {
     # With them Wine's own faces for captions (Tahoma) and caption buttons (Marlett).
-    cp "$WINE_FONTS/$DIALOG_FONT_FILE" "$WINE_FONTS"/{tahoma,tahomabd,marlett}.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    prefix_settings "$@"
+    cp "$WINE_FONTS/$DIALOG_FONT_FILE" "$WINE_FONTS"/{tahoma,tahomabd,marlett}.ttf "$WINEPREFIX/drive_c/windows/Fonts/" &&
+        prefix_settings "$@"
 }
 
 # prefix_settings [WxH|none]: writes the font mapping and, when given, the screen every

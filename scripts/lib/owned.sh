@@ -13,9 +13,51 @@
 # then (LEGACY): those were only ever written into folders we had just made.
 OWNED_MARKER=.stripewell-made
 
-# owned_state DIR KIND [LEGACY]: prints absent, empty, ours or foreign (a file, or a
-# folder with something in it and no marker of ours of that kind). LEGACY: the names,
-# space-separated, of the completion markers such folders had before.
+# What earlier versions of ours wrote into a folder of KIND before folders were marked:
+# such a folder in a build folder of ours (beside its CMakeCache.txt) that holds these
+# files and nothing else is taken over, its files as the last run's.
+owned_earlier() {
+    case $1 in
+        demo-output) echo "about.png card-err-parity.png card-full.png main.png" ;;
+        screenshots) echo "about.png card.png main-resized.png main.png" ;;
+    esac
+}
+
+# owned_name NAME: NAME may be listed in a marker: one plain file name, no control
+# characters (a newline would split it in two), not the marker itself.
+owned_name() {
+    [[ -n $1 && ${#1} -le 255 && $1 != . && $1 != .. && $1 != "$OWNED_MARKER" && $1 != */* &&
+       $1 != *[[:cntrl:]]* ]]
+}
+
+# owned_marked DIR KIND: DIR holds our marker of that kind, a file and not a link.
+owned_marked() {
+    local marker=$1/$OWNED_MARKER first=""
+    [ -f "$marker" ] && [ ! -L "$marker" ] || return 1
+    IFS= read -r first < <(head -c 256 -- "$marker" 2>/dev/null) || true
+    [[ $first == "# stripewell $2:"* ]]
+}
+
+# owned_only_earlier DIR KIND: DIR is in a build folder of ours and holds files an
+# earlier version of ours wrote there (owned_earlier) and nothing else.
+owned_only_earlier() {
+    local names cache entry any=0
+    names=" $(owned_earlier "$2") "
+    cache=$(dirname -- "$1")/CMakeCache.txt
+    [ "$names" != "  " ] && [ -f "$cache" ] &&
+        grep -qx 'CMAKE_PROJECT_NAME:STATIC=Stripewell' < <(head -c 1048576 -- "$cache") || return 1
+    while IFS= read -r -d '' entry; do
+        entry=${entry##*/}
+        [[ $names == *" $entry "* ]] && [ -f "$1/$entry" ] && [ ! -L "$1/$entry" ] || return 1
+        any=1
+    done < <(find "$1" -mindepth 1 -maxdepth 1 -print0 2>/dev/null)
+    [ $any -eq 1 ]
+}
+
+# owned_state DIR KIND [LEGACY]: prints absent, empty, ours, earlier (owned_only_earlier)
+# or foreign (a file, a link, or a folder with something in it and no marker of ours of
+# that kind). LEGACY: the names, space-separated, of the completion markers such folders
+# had before.
 owned_state() {
     local dir=$1 kind=$2 legacy=${3:-} name old=0
     for name in $legacy; do [ -f "$dir/$name" ] && old=1; done
@@ -23,11 +65,12 @@ owned_state() {
         echo absent
     elif [ -L "$dir" ] || [ ! -d "$dir" ]; then
         echo foreign
-    elif { [ -f "$dir/$OWNED_MARKER" ] && head -n1 "$dir/$OWNED_MARKER" | grep -q "^# stripewell $kind:"; } ||
-         [ $old -eq 1 ]; then
+    elif owned_marked "$dir" "$kind" || [ $old -eq 1 ]; then
         echo ours
     elif [ -r "$dir" ] && [ -x "$dir" ] && [ -z "$(find "$dir" -mindepth 1 -maxdepth 1 -print -quit)" ]; then
         echo empty
+    elif owned_only_earlier "$dir" "$kind"; then
+        echo earlier
     else
         echo foreign
     fi
@@ -48,15 +91,19 @@ owned_check() {
     return 2
 }
 
-# owned_claim DIR KIND WHAT: makes DIR (absent) or takes it (empty) and marks it ours; a
-# folder of ours gets a fresh marker. Refuses (return 2) anything else.
+# owned_claim DIR KIND WHAT: makes DIR (absent) or takes it (empty, or earlier: its
+# files listed as ours) and marks it ours; a folder of ours gets a fresh marker.
+# Refuses (return 2) anything else.
 owned_claim() {
+    local listed=""
     case $(owned_state "$1" "$2") in
-        absent) mkdir -p "$1" ;;
+        absent) mkdir -p -- "$1" ;;
         empty|ours) ;;
+        earlier) listed=$(cd "$1" && ls -A) ;;
         *) owned_refuse "$1" "$3"; return 2 ;;
     esac
     echo "# stripewell $2: made by scripts/$SAY_AS, which may delete it again" >"$1/$OWNED_MARKER"
+    [ -z "$listed" ] || echo "$listed" >>"$1/$OWNED_MARKER"
 }
 
 # mounts_under DIR: the mount points at or below DIR (mountinfo escapes space, tab,
@@ -88,23 +135,39 @@ owned_remove() {
 }
 
 # A folder of ours that takes the files of each run, among files that may be a person's:
-# its marker lists the files our runs wrote, and each run deletes those (so that a failed
-# run shows none that look like its own) and nothing else.
-# owned_clear DIR KIND WHAT BEFORE: deletes the files listed, makes or takes DIR as in
-# owned_claim (refusing the same), and keeps the names it holds now in the file BEFORE.
+# its marker lists, below its first line, the files our runs reported having written, and
+# each run deletes those (so that a failed run shows none that look like its own) and
+# nothing else. A run of ours that writes there holds the folder (lock.sh), so that no
+# other run lists or deletes its files meanwhile.
+# owned_clear DIR KIND WHAT: deletes the files listed (files, never a folder or a link),
+# then makes or takes DIR as owned_claim does, refusing the same.
 owned_clear() {
     local dir=$1 name
+    [ "$(owned_state "$dir" "$2")" != earlier ] || owned_claim "$dir" "$2" "$3" || return 2
     if [ "$(owned_state "$dir" "$2")" = ours ]; then
+        # The list is read back as it was written, a name a line; a marker is capped.
         while IFS= read -r name; do
-            case $name in ''|'#'*|*/*|.|..|"$OWNED_MARKER") ;; *) rm -f -- "$dir/$name" ;; esac
-        done <"$dir/$OWNED_MARKER"
+            if owned_name "$name" && [ -f "$dir/$name" ] && [ ! -L "$dir/$name" ]; then
+                rm -f -- "$dir/$name"
+            fi
+        done < <(head -c 65536 -- "$dir/$OWNED_MARKER" | tail -n +2)
     fi
     owned_claim "$dir" "$2" "$3" || return 2
-    ls -A "$dir" | sort >"$4"
 }
 
-# owned_record DIR BEFORE: lists what appeared in DIR since owned_clear in its marker.
+# owned_record DIR: adds to DIR's marker the names on standard input, one a line, that
+# the run reported having written into DIR (saved_names). A name that is not a plain file
+# name is left out, so that it cannot be read back as another.
 owned_record() {
-    [ -f "$2" ] && [ -f "$1/$OWNED_MARKER" ] || return 0
-    ls -A "$1" | sort | comm -13 "$2" - >>"$1/$OWNED_MARKER"
+    local name
+    [ -f "$1/$OWNED_MARKER" ] && [ ! -L "$1/$OWNED_MARKER" ] || return 0
+    while IFS= read -r name; do
+        ! owned_name "$name" || printf '%s\n' "$name"
+    done >>"$1/$OWNED_MARKER"
+}
+
+# saved_names LOG: the names a program of ours says it wrote, in its lines
+# "saved NAME (W x H)" (the demo and the screenshot test; under Wine, lines end in CR LF).
+saved_names() {
+    sed -n 's/^saved \([A-Za-z0-9._-]\{1,100\}\) ([0-9]\{1,5\} x [0-9]\{1,5\})\r\{0,1\}$/\1/p' -- "$1" 2>/dev/null
 }

@@ -18,16 +18,19 @@ prefix_check() { owned_check "$1" wine-prefix "$2" "$PREFIX_LEGACY"; }
 # make_prefix DIR VERSION WHAT SETTINGS...: makes DIR a prefix of that version unless it
 # is one, running SETTINGS (a command, such as map_dialog_fonts 240x320) in it once
 # wineboot has made it. Returns 0 when it made it, 1 when the prefix was ready; exits 2
-# on a folder that is not ours.
+# on a folder that is not ours. The caller holds DIR (lock.sh). What a run killed while
+# making it left running there is ended first. Every Wine step has a time limit and runs
+# so that the caller's traps act at once (bounded).
 make_prefix() {
     local dir=$1 version=$2 what=$3
     shift 3
     prefix_ready "$dir" "$version" && return 1
+    end_prefix "$dir"
     owned_remove "$dir" wine-prefix "$what" "$PREFIX_LEGACY" || exit 2
     owned_claim "$dir" wine-prefix "$what" || exit 2
-    ( export WINEPREFIX=$dir
-      "$WINE" wineboot --init </dev/null >/dev/null 2>&1
-      "$@" && "$WINESERVER" -w ) || { echo "$SAY_AS: cannot make the Wine prefix $dir" >&2; exit 1; }
+    local -x WINEPREFIX=$dir
+    { bounded 120 "$WINE" wineboot --init >/dev/null 2>&1 && "$@" && bounded 60 "$WINESERVER" -w; } ||
+        { echo "$SAY_AS: cannot make the Wine prefix $dir" >&2; exit 1; }
     echo "$version" >"$dir/$PREFIX_READY"
 }
 
@@ -37,37 +40,20 @@ copy_prefix() {
     local from=$1 dir=$2 version=$3 what=$4
     shift 4
     prefix_ready "$dir" "$version" && return 1
+    end_prefix "$dir"
     owned_remove "$dir" wine-prefix "$what" "$PREFIX_LEGACY" || exit 2
     owned_claim "$dir" wine-prefix "$what" || exit 2
     find "$from" -mindepth 1 -maxdepth 1 ! -name "$OWNED_MARKER" ! -name "$PREFIX_READY" ! -name .stripewell-run \
         -exec cp -a -t "$dir" {} +
-    ( export WINEPREFIX=$dir
-      "$@" && "$WINESERVER" -w ) || { echo "$SAY_AS: cannot make the Wine prefix $dir" >&2; exit 1; }
+    local -x WINEPREFIX=$dir
+    { "$@" && bounded 60 "$WINESERVER" -w; } || { echo "$SAY_AS: cannot make the Wine prefix $dir" >&2; exit 1; }
     echo "$version" >"$dir/$PREFIX_READY"
 }
 
 # start_server: the prefix's server, detached with closed streams, so that it never
 # holds the caller's output open; it ends 10 s after its last program.
-start_server() { "$WINESERVER" -p10 </dev/null >/dev/null 2>&1; }
+start_server() { bounded 20 "$WINESERVER" -p10 >/dev/null 2>&1; }
 
 # null_driver: Wine's graphics driver that needs no display (windows and dialogs work,
 # on a 1024 x 768 screen), for prefixes that run tests.
-null_driver() { "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1; }
-
-# hold_prefix DIR OPTION: one run at a time on a prefix. Takes DIR's lock on descriptor 9
-# for as long as the caller runs, or says which run holds it (OPTION: how another
-# prefix is given) and exits 1, leaving that run alone. Start nothing with descriptor 9
-# open (run it with 9>&-), or a server left behind would keep the lock.
-hold_prefix() {
-    local lock=$1.lock other
-    mkdir -p "$(dirname "$1")"
-    exec 9<>"$lock"
-    if ! flock -n 9; then
-        other=$(tr -dc 0-9 <"$lock" | head -c 12)
-        echo "$SAY_AS: the Wine prefix $1 is in use by another run" \
-             "(process ${other:-unknown}${other:+: $(ps -o args= -p "$other" 2>/dev/null || true)});" \
-             "this run leaves it alone. Wait for that one to end, or give another $2." >&2
-        exit 1
-    fi
-    echo $$ >"$lock"
-}
+null_driver() { bounded 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1; }

@@ -2,7 +2,8 @@
 // tests/screenshots/run-screenshots under Xvfb:
 //   screenshots.exe OUTPUT_DIR
 // Starts Stripewell.exe from its own folder, then saves main.png, main-resized.png,
-// card.png (the card test dialog after a swipe) and about.png into OUTPUT_DIR. Fails
+// card.png (the card test dialog after a swipe) and about.png into OUTPUT_DIR, each
+// said on standard output as "saved NAME (W x H)". Fails
 // (exit code 1, the reason on standard error) when a picture is blank, when the banner
 // is not centred in the main window's client area before and after a resize, or when
 // the program does not end with exit code 0.
@@ -45,9 +46,15 @@ using screen_capture::WindowRect;
 
 bool Dark(COLORREF c) { return GetRValue(c) < kDarkLevel && GetGValue(c) < kDarkLevel && GetBValue(c) < kDarkLevel; }
 
+// Says "saved NAME (W x H)" for each picture written: run-screenshots lists those, and
+// only those, as this test's files in OUTPUT_DIR.
 void Save(const std::wstring &dir, const wchar_t *name, const Picture &pic) {
+    const std::string narrow(name, name + wcslen(name));
     if (!screen_capture::WritePng(dir + L"\\" + name, pic))
-        Fail("cannot write " + std::string(name, name + wcslen(name)));
+        Fail("cannot write " + narrow);
+    else
+        std::printf("saved %s (%d x %d)\n", narrow.c_str(), pic.width, pic.height);
+    std::fflush(stdout);
 }
 
 // A picture of a window that does not fit the screen is a clipped picture: fail on it,

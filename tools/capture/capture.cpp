@@ -166,7 +166,10 @@ bool Blank(const Picture &pic) {
             ++it->second;
         if (counts.size() > 64) return false;
     }
-    const size_t enough = pic.pixels.size() / 100;
+    // A window's chrome (caption, command bar) has a fixed height, so on a large window
+    // it covers less than 1%: a 3072 x 3072 main window's command bar is 0.9% of it. A
+    // strip four rows high across the picture is drawn as well.
+    const size_t enough = std::min(pic.pixels.size() / 100, static_cast<size_t>(4 * pic.width));
     return std::count_if(counts.begin(), counts.end(), [&](const auto &e) { return e.second >= enough; }) < 2;
 }
 

@@ -31,7 +31,8 @@ RECT ClientRectOnScreen(HWND hwnd);
 // file cannot be written.
 bool WritePng(const std::wstring &path, const Picture &pic);
 
-// A picture with fewer than two colours that each cover 1% of it shows nothing.
+// A picture with fewer than two colours that each cover 1% of it, or a strip four rows
+// high across it, shows nothing.
 bool Blank(const Picture &pic);
 
 // How many pixels have exactly this colour.
