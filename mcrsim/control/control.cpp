@@ -13,6 +13,18 @@ using mcrsim::TrackRead;
 using mcrsim::TrackResultText;
 using mcrsim_text::Utf8;
 
+bool ParsePid(const std::string &text, DWORD *pid) {
+    if (text.empty() || text.size() > 10) return false;
+    unsigned long long value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + static_cast<unsigned>(ch - '0');
+    }
+    if (value == 0 || value > 0xFFFFFFFFull) return false;
+    *pid = static_cast<DWORD>(value);
+    return true;
+}
+
 std::string NoStripewellMessage() {
     return "No Stripewell is running: start Stripewell.exe (beside the simulated MCRLIB.dll) first, "
            "then open its card test dialog.";

@@ -32,6 +32,10 @@ struct Outcome {
     std::optional<MCRSimState> state;  // the reader's state when it answered
 };
 
+// A process id as the tool's and the panel's --pid take it: decimal digits only, above 0
+// and within a DWORD; false for anything else ("-1", "99999999999", "4 ").
+bool ParsePid(const std::string &text, DWORD *pid);
+
 // "No Stripewell is running ..." with what to do about it.
 std::string NoStripewellMessage();
 
