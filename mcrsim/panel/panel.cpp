@@ -411,7 +411,7 @@ bool ParseCommandLine() {
         g_panel.deckText = "Built-in deck: " + std::to_string(g_panel.deck.size()) + " cards";
         return true;
     }
-    const mcrsim::DeckLoad load = mcrsim::LoadDeckFile(*deckFile);
+    const mcrsim::DeckLoad load = LoadDeck(*deckFile);
     if (load.ok) {
         g_panel.deck = load.cards;
         g_panel.deckText = "Deck " + *deckFile + ": " + std::to_string(g_panel.deck.size()) + " cards";

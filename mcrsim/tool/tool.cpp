@@ -148,7 +148,7 @@ bool LoadDeck(const Options &options, Io &io, LoadedDeck *deck) {
         deck->title = "Built-in deck";
         return true;
     }
-    const mcrsim::DeckLoad load = mcrsim::LoadDeckFile(*options.deck);
+    const mcrsim::DeckLoad load = mcrsim_control::LoadDeck(*options.deck);
     if (!load.ok) {
         io.Err(load.error.ToString());
         io.Err("mcrsim: the deck was not loaded; nothing was swiped.");
