@@ -320,16 +320,26 @@ TEST(CardTemplateTest, MatchesTheDesignedLayout) {
 
 namespace {
 
-// What reaches a field's window procedure as WM_SETTEXT, with the very string it came
-// with: a write the dialog's own thread makes passes on the writer's string, one that
-// another thread looked the field up for and sent across threads comes as a copy.
-std::vector<std::pair<std::wstring, const wchar_t *>> g_setTexts;
+// Every text that reaches a field's window procedure, and whether the dialog's thread
+// was then carrying out a write another thread asked it for (port/dlgtext.cpp's
+// message, which a hook of the test's, called before dlgtext's own, marks): a write that
+// another thread looked the field up for itself comes outside such a request.
+std::vector<std::pair<std::wstring, bool>> g_setTexts;
+int g_insideRequest = 0;
+
+LRESULT CALLBACK MarkRequests(int code, WPARAM wParam, LPARAM lParam) {
+    static const UINT request = RegisterWindowMessageW(L"StripewellPortSetDlgItemText");
+    const auto *msg = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    const bool marked = code == HC_ACTION && msg != nullptr && msg->message == request;
+    g_insideRequest += marked;
+    const LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+    g_insideRequest -= marked;
+    return result;
+}
 
 LRESULT CALLBACK RecordSetText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_SETTEXT && lParam != 0) {
-        const auto *text = reinterpret_cast<const wchar_t *>(lParam);
-        g_setTexts.emplace_back(text, text);
-    }
+    if (msg == WM_SETTEXT && lParam != 0)
+        g_setTexts.emplace_back(reinterpret_cast<const wchar_t *>(lParam), g_insideRequest > 0);
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
@@ -369,14 +379,18 @@ protected:
     void SetUp() override {
         g_setTexts.clear();
         ASSERT_TRUE(PortEnableCrossThreadItemText());
+        marker_ = SetWindowsHookExW(WH_CALLWNDPROC, MarkRequests, nullptr, GetCurrentThreadId());
+        ASSERT_NE(marker_, nullptr);
         dialog_ = CreateCardDialog(nullptr, WriteAtDestructionProc);
         ASSERT_NE(dialog_, nullptr);
         SetWindowSubclass(GetDlgItem(dialog_, IDC_ISO1), RecordSetText, 1, 0);
     }
     void TearDown() override {
         if (dialog_ != nullptr && IsWindow(dialog_)) DestroyWindow(dialog_);
+        UnhookWindowsHookEx(marker_);
     }
     HWND dialog_ = nullptr;
+    HHOOK marker_ = nullptr;
 };
 
 // Every write from another thread is made by the dialog's own thread, which looks the
@@ -400,12 +414,13 @@ TEST_F(CrossThreadTextTest, WritesFromOtherThreadsAreMadeByTheDialogsThreadEvenB
     Sleep(200);
     JoinPumping(writers, done);
     EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kWriters) << "every write landed";
-    std::set<const wchar_t *> own;
-    for (const std::wstring &text : texts) own.insert(text.c_str());
-    ASSERT_EQ(g_setTexts.size(), static_cast<size_t>(kWriters));
-    for (const auto &[text, string] : g_setTexts)
-        EXPECT_EQ(own.count(string), 1u) << "'" << std::string(text.begin(), text.end())
-                                         << "' was looked up and sent from the writer's thread";
+    std::set<std::wstring> landed;
+    for (const auto &[text, asked] : g_setTexts) {
+        landed.insert(text);
+        EXPECT_TRUE(asked) << "'" << std::string(text.begin(), text.end())
+                           << "' was looked up and sent from the writer's own thread";
+    }
+    EXPECT_EQ(landed, std::set<std::wstring>(texts.begin(), texts.end()));
 }
 
 // A write that comes while the dialog is being destroyed is dropped, and one after it
@@ -417,7 +432,7 @@ TEST_F(CrossThreadTextTest, WritesDuringAndAfterTheDialogsDestructionFailAndWait
     DestroyWindow(dialog_);
     EXPECT_EQ(g_writeAtDestruction, FALSE);
     ASSERT_EQ(g_setTexts.size(), 1u) << "only the write before the destruction";
-    EXPECT_EQ(g_setTexts[0].first, L"before");
+    EXPECT_EQ(g_setTexts[0], std::make_pair(std::wstring(L"before"), false)) << "made on the dialog's own thread";
     std::atomic<int> after{-1};
     std::thread([&] { after = PortSetDlgItemTextW(dialog_, IDC_ISO1, L"after"); }).join();
     EXPECT_EQ(after, FALSE);
