@@ -129,13 +129,6 @@ void Swiped(HWND dlg, const Result &result) {
     ShowTrackViewCard(view, nullptr, "Last swipe: the wedge text (its tracks are not shown: it may be a real card)");
 }
 
-void ShowResult(HWND dlg, const Result &result);
-
-// Shows every result the worker has ready.
-void ShowResults(HWND dlg) {
-    while (const std::unique_ptr<Result> result = g_panel.worker->TakeResult()) ShowResult(dlg, *result);
-}
-
 void ShowResult(HWND dlg, const Result &result) {
     const mcrsim_control::Outcome &outcome = result.outcome;
     if (result.job.kind == Job::Kind::Poll) {
@@ -146,6 +139,11 @@ void ShowResult(HWND dlg, const Result &result) {
         if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(result.pid, *outcome.state));
     }
     ShowDialog(dlg, outcome.state, result.fields);
+}
+
+// Shows every result the worker has ready.
+void ShowResults(HWND dlg) {
+    while (const std::unique_ptr<Result> result = g_panel.worker->TakeResult()) ShowResult(dlg, *result);
 }
 
 // The card chosen in the list with the damage chosen in the boxes, and words for it
