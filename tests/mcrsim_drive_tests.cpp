@@ -140,6 +140,27 @@ std::string Describe(const ToolRun &run) {
     return "exit " + std::to_string(run.code) + "\nstdout:\n" + run.out + "stderr:\n" + run.err;
 }
 
+// Waits until the three fields of the card test dialog show these texts.
+::testing::AssertionResult DialogShowsTexts(HWND dialog, const std::wstring (&expected)[3]) {
+    const int ids[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
+    if (WaitFor([&] {
+            for (int t = 0; t < 3; ++t)
+                if (Field(dialog, ids[t]) != expected[t]) return false;
+            return true;
+        }))
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure();
+    for (int t = 0; t < 3; ++t)
+        failure << "field " << ids[t] << ": " << Utf8(Field(dialog, ids[t])) << "\n  expected " << Utf8(expected[t]) << "\n";
+    return failure;
+}
+
+// Waits until they show what the reader model read.
+::testing::AssertionResult DialogShows(HWND dialog, const mcrsim::CardRead &read) {
+    const std::wstring expected[] = {Shown(read.tracks[0], 76), Shown(read.tracks[1], 37), Shown(read.tracks[2], 69)};
+    return DialogShowsTexts(dialog, expected);
+}
+
 // Stripewell with its card test dialog open and its reader taking cards.
 class Stripewell {
 public:
@@ -164,23 +185,9 @@ public:
     }
 
     // Waits until the three fields show what the reader model read.
-    ::testing::AssertionResult Shows(const mcrsim::CardRead &read) const {
-        const std::wstring expected[] = {Shown(read.tracks[0], 76), Shown(read.tracks[1], 37), Shown(read.tracks[2], 69)};
-        return ShowsTexts(expected);
-    }
-
+    ::testing::AssertionResult Shows(const mcrsim::CardRead &read) const { return DialogShows(dialog_, read); }
     ::testing::AssertionResult ShowsTexts(const std::wstring (&expected)[3]) const {
-        const int ids[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
-        if (WaitFor([&] {
-                for (int t = 0; t < 3; ++t)
-                    if (Field(dialog_, ids[t]) != expected[t]) return false;
-                return true;
-            }))
-            return ::testing::AssertionSuccess();
-        auto failure = ::testing::AssertionFailure();
-        for (int t = 0; t < 3; ++t)
-            failure << "field " << ids[t] << ": " << Utf8(Field(dialog_, ids[t])) << "\n  expected " << Utf8(expected[t]) << "\n";
-        return failure;
+        return DialogShowsTexts(dialog_, expected);
     }
 
     // Closes the card test dialog, then the program; its exit code.
@@ -685,28 +692,18 @@ TEST(MCRSimDrive, TwoStartProgramsEachPanelSwipesIntoItsOwnStripewell) {
 
     SendDlgItemMessageW(first.panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);  // the first card, 'full'
     const mcrsim::CardRead full = mcrsim::ReadCard(DeckCard("full"));
-    const std::wstring fullShown[3] = {Shown(full.tracks[0], 76), Shown(full.tracks[1], 37), Shown(full.tracks[2], 69)};
-    const auto shows = [](HWND dialog, const std::wstring(&texts)[3]) {
-        return WaitFor([&] {
-            return Field(dialog, IDC_ISO1) == texts[0] && Field(dialog, IDC_ISO2) == texts[1] &&
-                   Field(dialog, IDC_JIS2) == texts[2];
-        });
-    };
-    EXPECT_TRUE(shows(first.dialog, fullShown)) << Utf8(Field(first.dialog, IDC_ISO2));
+    EXPECT_TRUE(DialogShows(first.dialog, full));
     EXPECT_TRUE(WaitFor([&] { return first.Swipes() == 1; }));
     EXPECT_EQ(second.Swipes(), 0u) << "the first panel swiped into the second Stripewell";
-    EXPECT_TRUE(shows(second.dialog, empty));
+    EXPECT_TRUE(DialogShowsTexts(second.dialog, empty));
 
     const LRESULT index = SendDlgItemMessageW(second.panel, IDC_PANEL_CARDS, LB_FINDSTRING, static_cast<WPARAM>(-1),
                                               reinterpret_cast<LPARAM>(L"err-parity  "));
     ASSERT_NE(index, LB_ERR);
     SendDlgItemMessageW(second.panel, IDC_PANEL_CARDS, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     SendDlgItemMessageW(second.panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
-    const mcrsim::CardRead parity = mcrsim::ReadCard(DeckCard("err-parity"));
-    const std::wstring parityShown[3] = {Shown(parity.tracks[0], 76), Shown(parity.tracks[1], 37),
-                                         Shown(parity.tracks[2], 69)};
-    EXPECT_TRUE(shows(second.dialog, parityShown)) << Utf8(Field(second.dialog, IDC_ISO2));
-    EXPECT_TRUE(shows(first.dialog, fullShown));
+    EXPECT_TRUE(DialogShows(second.dialog, mcrsim::ReadCard(DeckCard("err-parity"))));
+    EXPECT_TRUE(DialogShows(first.dialog, full));
     EXPECT_EQ(first.Swipes(), 1u);
 
     // Without its start program, which would close it, the first panel outlives its
