@@ -67,6 +67,10 @@ void MCRSimSetApoUnitMs(DWORD dwMs);
 
 void MCRSimGetState(MCRSimState *pState);
 
+// The mailbox (remote.h) answers the next request from another process dwMs later (at
+// most a minute), as a Stripewell that is busy would: tests of clients that give up.
+void MCRSimDelayNextMailboxReply(DWORD dwMs);
+
 // The journal: one entry per library call, in order, with its arguments where it
 // has any ("MCRSetAutoPowerOff(30)"); tests may add their own entries to it so that
 // one list holds everything in the order it happened.

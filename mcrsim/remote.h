@@ -3,9 +3,12 @@
 //
 // Every process that loads the simulated MCRLIB.dll serves one mailbox in named
 // shared memory, named after its process id so that several programs (and parallel
-// tests) never mix. A client takes the client mutex, writes a request, sets the
-// request event and waits for the reply event; the library's server thread carries
-// the request out with the same functions the in-process control interface offers.
+// tests) never mix. A client takes the client mutex, writes a request under a number of
+// its own, sets the request event and waits for the reply event; the library's server
+// thread carries the request out with the same functions the in-process control
+// interface offers and answers with the request's number. A client that has waited
+// long enough gives up and lets the next one in; the reply to its request may still
+// come, and carries that request's number, which no other client takes for its own.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +20,7 @@
 namespace mcrsim_remote {
 
 constexpr DWORD kMagic = 0x4D435253;  // "MCRS"
-constexpr DWORD kVersion = 2;
+constexpr DWORD kVersion = 3;
 
 enum class Command : DWORD {
     State = 1,     // reply with the reader's state only
@@ -32,11 +35,16 @@ constexpr LONG kResultRefused = -2;  // a card no reader hands over: note says w
 struct Mailbox {
     DWORD magic;
     DWORD version;
+    // The number of the request below: written last by its client (0 while it writes
+    // one), so that the server takes a request only whole. Numbers count up from issued.
+    LONG request;
     Command command;
     MCRSimCard card;
+    LONG answered;      // the number of the request the reply below answers, written last
     LONG result;        // what the in-process function returned, or one of the above
     MCRSimState state;  // the reader's state after the request
     char note[160];     // kResultRefused: why, in ASCII; the client reads at most all of it
+    LONG issued;        // the last number a client took (under the client mutex)
 };
 
 // How long a client waits for the reader's reply, and for a field of the card test

@@ -55,20 +55,30 @@ bool Client::CallMailbox(Mailbox *request) {
         return Fail(Failure::Busy, L"another program has held its mailbox (" + ObjectName(pid_, kClientPart) +
                                        L") for " + std::to_wstring(kLockTimeoutMs / 1000) + L" s");
     Mailbox &box = *static_cast<Mailbox *>(mailbox_);
+    // A number of this request's own: a client before this one that gave up waiting may
+    // still get its reply into the mailbox, under its own number.
+    LONG number = box.issued + 1;
+    if (number <= 0) number = 1;
+    box.issued = number;
+    InterlockedExchange(&box.request, 0);
     box.magic = request->magic;
     box.version = request->version;
     box.command = request->command;
     box.card = request->card;
     ResetEvent(reply_);
+    InterlockedExchange(&box.request, number);
     SetEvent(request_);
     bool answered = false;
-    if (WaitForSingleObject(reply_, kReplyTimeoutMs) == WAIT_OBJECT_0) {
+    const DWORD start = GetTickCount();
+    for (DWORD spent = 0; !answered && spent < kReplyTimeoutMs; spent = GetTickCount() - start) {
+        if (WaitForSingleObject(reply_, kReplyTimeoutMs - spent) != WAIT_OBJECT_0) break;
+        answered = InterlockedCompareExchange(&box.answered, 0, 0) == number;
+    }
+    if (answered)
         *request = box;
-        answered = true;
-    } else {
+    else
         Fail(Failure::NoAnswer, L"the reader did not answer within " + std::to_wstring(kReplyTimeoutMs / 1000) +
                                     L" s (has Stripewell ended?)");
-    }
     ReleaseMutex(clientLock_);
     return answered;
 }
@@ -85,7 +95,7 @@ std::optional<Reply> Client::Call(Command command, const MCRSimCard *card) {
     box.command = command;
     box.card = card ? *card : MCRSimCard{};
     if (!Call(&box)) return std::nullopt;
-    if (box.magic != kMagic || box.version != kVersion || box.command != command) {
+    if (box.magic != kMagic || box.version != kVersion || box.command != command || box.answered != box.request) {
         Fail(Failure::Nonsense, L"the reader's mailbox came back with another request in it");
         return std::nullopt;
     }

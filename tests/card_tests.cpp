@@ -477,6 +477,14 @@ TEST(CardDeckFile, BadOrMissingFileIsNamed) {
                       ", not as a file (in any folder, with any extension): give the deck another name");
     for (const char *name : {"auxiliary.deck", "com10.deck", "com0.deck", "lpt.deck"})
         EXPECT_EQ(LoadDeckFile(name).error.message, "cannot open the file") << name;
+    // Windows drops the dots and spaces that end a name: a file named so cannot be opened.
+    for (const auto &[name, looked] : {std::pair<std::string, std::string>{"card.deck.", "card.deck"},
+                                       {"decks/card.deck ", "card.deck"}, {"decks\\card.deck. .", "card.deck"}}) {
+        const std::string message = LoadDeckFile(name).error.message;
+        EXPECT_EQ(message.rfind("cannot open the file: Windows drops the dots and spaces that end a file name", 0), 0u)
+            << message;
+        EXPECT_NE(message.find("looked for '" + looked + "'"), std::string::npos) << message;
+    }
     EXPECT_EQ(LoadDeckFile(CARD_TEST_DATA).error.message, "a folder, not a deck file");
     EXPECT_EQ(LoadDeckFile("\\\\.\\COM1").error.message, "a device path, not a file: a deck is read from a file");
 

@@ -1,8 +1,14 @@
-// The card test dialog, its template as compiled, and dialog centring.
+// The card test dialog, its template as compiled, field writes from other threads
+// (port/dlgtext.cpp), and dialog centring.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -308,6 +314,165 @@ TEST(CardTemplateTest, MatchesTheDesignedLayout) {
         const WORD extra = r.Word();
         r.p += extra;
     }
+}
+
+// --- Field writes from other threads (port/dlgtext.cpp) --------------------------------
+
+namespace {
+
+// Every text that reaches a field's window procedure, and whether the dialog's thread
+// was then carrying out a write another thread asked it for (port/dlgtext.cpp's
+// message, which a hook of the test's, called before dlgtext's own, marks): a write that
+// another thread looked the field up for itself comes outside such a request.
+std::vector<std::pair<std::wstring, bool>> g_setTexts;
+int g_insideRequest = 0;
+
+LRESULT CALLBACK MarkRequests(int code, WPARAM wParam, LPARAM lParam) {
+    static const UINT request = RegisterWindowMessageW(L"StripewellPortSetDlgItemText");
+    const auto *msg = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    const bool marked = code == HC_ACTION && msg != nullptr && msg->message == request;
+    g_insideRequest += marked;
+    const LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+    g_insideRequest -= marked;
+    return result;
+}
+
+LRESULT CALLBACK RecordSetText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_SETTEXT && lParam != 0)
+        g_setTexts.emplace_back(reinterpret_cast<const wchar_t *>(lParam), g_insideRequest > 0);
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// Set when the dialog is destroyed, from a thread the dialog's thread waits for there.
+std::atomic<int> g_writeAtDestruction{-1};
+
+DWORD WINAPI WriteLate(LPVOID dialog) {
+    g_writeAtDestruction = PortSetDlgItemTextW(static_cast<HWND>(dialog), IDC_ISO1, L"late");
+    return 0;
+}
+
+// On WM_DESTROY it has another thread write a field, and waits for it taking sent
+// messages, as a thread does that waits for another during DestroyWindow.
+INT_PTR CALLBACK WriteAtDestructionProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
+    if (msg != WM_DESTROY) return FALSE;
+    HANDLE writer = CreateThread(nullptr, 0, WriteLate, dlg, 0, nullptr);
+    while (MsgWaitForMultipleObjects(1, &writer, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG pending;
+        PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(writer);
+    return TRUE;
+}
+
+// Waits, pumping, until the threads have done (a few seconds at most); then joins them.
+void JoinPumping(std::vector<std::thread> &threads, const std::atomic<int> &done) {
+    for (int waited = 0; done < static_cast<int>(threads.size()) && waited < 5000; waited += 10) PumpFor(10);
+    EXPECT_EQ(done, static_cast<int>(threads.size())) << "threads done";
+    for (std::thread &thread : threads)
+        if (thread.joinable()) done == static_cast<int>(threads.size()) ? thread.join() : thread.detach();
+}
+
+}  // namespace
+
+class CrossThreadTextTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_setTexts.clear();
+        ASSERT_TRUE(PortEnableCrossThreadItemText());
+        marker_ = SetWindowsHookExW(WH_CALLWNDPROC, MarkRequests, nullptr, GetCurrentThreadId());
+        ASSERT_NE(marker_, nullptr);
+        dialog_ = CreateCardDialog(nullptr, WriteAtDestructionProc);
+        ASSERT_NE(dialog_, nullptr);
+        SetWindowSubclass(GetDlgItem(dialog_, IDC_ISO1), RecordSetText, 1, 0);
+    }
+    void TearDown() override {
+        if (dialog_ != nullptr && IsWindow(dialog_)) DestroyWindow(dialog_);
+        UnhookWindowsHookEx(marker_);
+    }
+    HWND dialog_ = nullptr;
+    HHOOK marker_ = nullptr;
+};
+
+// Every write from another thread is made by the dialog's own thread, which looks the
+// field up: also when more come at once than there are request slots (16), when the
+// ones beyond wait for a slot rather than look the field up from their own thread.
+TEST_F(CrossThreadTextTest, WritesFromOtherThreadsAreMadeByTheDialogsThreadEvenBeyondItsSlots) {
+    constexpr int kWriters = 40;
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < kWriters; ++i) texts.push_back(L"write " + std::to_wstring(i));
+    std::atomic<int> entered{0}, done{0};
+    std::vector<int> results(kWriters, -1);
+    std::vector<std::thread> writers;
+    for (int i = 0; i < kWriters; ++i)
+        writers.emplace_back([&, i] {
+            ++entered;
+            results[i] = PortSetDlgItemTextW(dialog_, IDC_ISO1, texts[i].c_str());
+            ++done;
+        });
+    // Not pumping meanwhile: every writer comes to wait for this thread.
+    while (entered < kWriters) Sleep(1);
+    Sleep(200);
+    JoinPumping(writers, done);
+    EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kWriters) << "every write landed";
+    std::set<std::wstring> landed;
+    for (const auto &[text, asked] : g_setTexts) {
+        landed.insert(text);
+        EXPECT_TRUE(asked) << "'" << std::string(text.begin(), text.end())
+                           << "' was looked up and sent from the writer's own thread";
+    }
+    EXPECT_EQ(landed, std::set<std::wstring>(texts.begin(), texts.end()));
+}
+
+// A write that comes while the dialog is being destroyed is dropped, and one after it
+// fails at once: neither hangs.
+TEST_F(CrossThreadTextTest, WritesDuringAndAfterTheDialogsDestructionFailAndWaitForNothing) {
+    ASSERT_TRUE(PortSetDlgItemTextW(dialog_, IDC_ISO1, L"before"));
+    g_writeAtDestruction = -1;
+    const DWORD start = GetTickCount();
+    DestroyWindow(dialog_);
+    EXPECT_EQ(g_writeAtDestruction, FALSE);
+    ASSERT_EQ(g_setTexts.size(), 1u) << "only the write before the destruction";
+    EXPECT_EQ(g_setTexts[0], std::make_pair(std::wstring(L"before"), false)) << "made on the dialog's own thread";
+    std::atomic<int> after{-1};
+    std::thread([&] { after = PortSetDlgItemTextW(dialog_, IDC_ISO1, L"after"); }).join();
+    EXPECT_EQ(after, FALSE);
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    dialog_ = nullptr;
+}
+
+// A dialog's thread that ends (taking its dialog with it) while a write waits for it
+// lets the writer go, with FALSE; and the threads after it get its slot (there are 8).
+TEST(CrossThreadTextThreads, AThreadThatEndsReleasesItsWriterAndItsSlot) {
+    HWND dialog = nullptr;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr), end = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        if (PortEnableCrossThreadItemText()) dialog = CreateCardDialog(nullptr, InertDlgProc);
+        SetEvent(ready);
+        WaitForSingleObject(end, 10000);  // answering nothing meanwhile
+    });
+    ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+    ASSERT_NE(dialog, nullptr);
+    std::atomic<bool> entered{false};
+    std::atomic<int> written{-1};
+    std::thread writer([&] {
+        entered = true;
+        written = PortSetDlgItemTextW(dialog, IDC_ISO1, L"lost");
+    });
+    while (!entered) Sleep(1);
+    Sleep(100);
+    SetEvent(end);
+    owner.join();
+    for (int i = 0; i < 500 && written == -1; ++i) Sleep(10);
+    EXPECT_EQ(written, FALSE) << "the writer still waits for a thread that has ended";
+    written == -1 ? writer.detach() : writer.join();
+
+    for (int i = 0; i < 12; ++i) {
+        std::atomic<int> served{-1};
+        std::thread([&] { served = PortEnableCrossThreadItemText(); }).join();
+        EXPECT_EQ(served, TRUE) << "thread " << i;
+    }
+    CloseHandle(ready);
+    CloseHandle(end);
 }
 
 // --- Centring ----------------------------------------------------------------------

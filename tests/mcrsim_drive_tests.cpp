@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -20,6 +22,7 @@
 #include "../mcrsim/control/control.h"
 #include "../mcrsim/utf8.h"
 #include "../res/resource.h"
+#include "../tools/windows/find_window.h"
 
 namespace {
 
@@ -137,6 +140,27 @@ std::string Describe(const ToolRun &run) {
     return "exit " + std::to_string(run.code) + "\nstdout:\n" + run.out + "stderr:\n" + run.err;
 }
 
+// Waits until the three fields of the card test dialog show these texts.
+::testing::AssertionResult DialogShowsTexts(HWND dialog, const std::wstring (&expected)[3]) {
+    const int ids[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
+    if (WaitFor([&] {
+            for (int t = 0; t < 3; ++t)
+                if (Field(dialog, ids[t]) != expected[t]) return false;
+            return true;
+        }))
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure();
+    for (int t = 0; t < 3; ++t)
+        failure << "field " << ids[t] << ": " << Utf8(Field(dialog, ids[t])) << "\n  expected " << Utf8(expected[t]) << "\n";
+    return failure;
+}
+
+// Waits until they show what the reader model read.
+::testing::AssertionResult DialogShows(HWND dialog, const mcrsim::CardRead &read) {
+    const std::wstring expected[] = {Shown(read.tracks[0], 76), Shown(read.tracks[1], 37), Shown(read.tracks[2], 69)};
+    return DialogShowsTexts(dialog, expected);
+}
+
 // Stripewell with its card test dialog open and its reader taking cards.
 class Stripewell {
 public:
@@ -161,23 +185,9 @@ public:
     }
 
     // Waits until the three fields show what the reader model read.
-    ::testing::AssertionResult Shows(const mcrsim::CardRead &read) const {
-        const std::wstring expected[] = {Shown(read.tracks[0], 76), Shown(read.tracks[1], 37), Shown(read.tracks[2], 69)};
-        return ShowsTexts(expected);
-    }
-
+    ::testing::AssertionResult Shows(const mcrsim::CardRead &read) const { return DialogShows(dialog_, read); }
     ::testing::AssertionResult ShowsTexts(const std::wstring (&expected)[3]) const {
-        const int ids[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
-        if (WaitFor([&] {
-                for (int t = 0; t < 3; ++t)
-                    if (Field(dialog_, ids[t]) != expected[t]) return false;
-                return true;
-            }))
-            return ::testing::AssertionSuccess();
-        auto failure = ::testing::AssertionFailure();
-        for (int t = 0; t < 3; ++t)
-            failure << "field " << ids[t] << ": " << Utf8(Field(dialog_, ids[t])) << "\n  expected " << Utf8(expected[t]) << "\n";
-        return failure;
+        return DialogShowsTexts(dialog_, expected);
     }
 
     // Closes the card test dialog, then the program; its exit code.
@@ -369,7 +379,7 @@ TEST(MCRSimDrive, PanelFindsStripewellSwipesWithDamageTakesWedgeTextAndPowersOff
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
 }
 
-TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {
+TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndRefusesArgumentsThatMeanNothing) {
     testing_support::ChildProcess panelProcess;
     const std::string deck = std::string(CARD_TEST_DATA) + "/typo.deck";
     ASSERT_TRUE(panelProcess.Start(L"mcrsim-panel.exe", L"--deck \"" + Wide(deck) + L"\""));
@@ -395,9 +405,44 @@ TEST(MCRSimDrive, PanelShowsWhyADeckFileDidNotLoadAndListsNothing) {
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(device.ExitCode(), 0u);
 
-    testing_support::ChildProcess wrong;
-    ASSERT_TRUE(wrong.Start(L"mcrsim-panel.exe", L"--colour blue"));
-    EXPECT_EQ(wrong.ExitCode(), 2u) << "a usage error ends the panel before it opens";
+    // A usage error ends the panel before it opens, saying what is wrong; --pid reads as
+    // mcrsim's does.
+    const std::string pid = "--pid needs a process id (a number above 0), not '";
+    const std::string at = "--at needs X,Y (the window's top-left corner, in whole pixels), not '";
+    const std::pair<std::wstring, std::string> usage[] = {
+        {L"--colour blue", "unknown argument '--colour'"},
+        {L"--pid -1", pid + "-1'"},
+        {L"--pid 99999999999", pid + "99999999999'"},
+        {L"--pid 4294967296", pid + "4294967296'"},
+        {L"--at 10", at + "10'"},
+        {L"--at 1.5,2", at + "1.5,2'"},
+        {L"--at 99999999999,0", at + "99999999999,0'"},
+        {L"--at 1,2,3", at + "1,2,3'"},
+    };
+    for (const auto &[args, says] : usage) {
+        testing_support::ChildProcess wrong;
+        ASSERT_TRUE(wrong.Start(L"mcrsim-panel.exe", args));
+        EXPECT_EQ(wrong.ExitCode(), 2u) << Utf8(args);
+        const std::vector<std::string> lines = wrong.StderrLines();
+        EXPECT_EQ(lines.empty() ? std::string() : lines[0], "mcrsim-panel: " + says) << Utf8(args);
+    }
+
+    // A place beyond every screen puts the whole panel as far there as the work area goes.
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    for (const bool beyond : {true, false}) {
+        testing_support::ChildProcess placed;
+        ASSERT_TRUE(placed.Start(L"mcrsim-panel.exe", beyond ? L"--at 2147483647,2147483647" : L"--at -99999,-99999"));
+        panel = placed.WaitForWindow(MCRSIM_PANEL_CLASS);
+        ASSERT_NE(panel, nullptr);
+        RECT rc{};
+        GetWindowRect(panel, &rc);
+        const POINT corner = beyond ? POINT{rc.right, rc.bottom} : POINT{rc.left, rc.top};
+        EXPECT_EQ(corner.x, beyond ? work.right : work.left) << "beyond " << beyond;
+        EXPECT_EQ(corner.y, beyond ? work.bottom : work.top) << "beyond " << beyond;
+        PostMessageW(panel, WM_CLOSE, 0, 0);
+        EXPECT_EQ(placed.ExitCode(), 0u);
+    }
 }
 
 namespace {
@@ -540,7 +585,7 @@ TEST(MCRSimDrive, RelayCarriesSwipesAndTheDialogAndThePanelSeesItEnd) {
     EXPECT_EQ(waiting.ExitCode(), 0u);
 }
 
-TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyIsSaidToBeBusyAndThePanelKeepsAnswering) {
+TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyOrForgedMessagesLeaveThePanelAnswering) {
     ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
     Stripewell program;
     ASSERT_TRUE(program.Start());
@@ -552,6 +597,16 @@ TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyIsSaidToBeBusyAndThePanelKeepsAn
     HWND state = GetDlgItem(panel, IDC_PANEL_STATE);
     const std::wstring idle = L"Stripewell (process " + self + L"): reader closed";
     EXPECT_TRUE(WaitFor([&] { return Text(state).rfind(idle, 0) == 0; })) << Utf8(Text(state));
+
+    // Any process may post the panel any message. The worker's own carries nothing the
+    // panel trusts: one with a made-up pointer in it (once deleted, a page fault) and a
+    // storm of them leave the panel up, and a swipe posted after them has its result.
+    PostMessageW(panel, WM_APP + 1, 0, 0x12345678);
+    for (int i = 1; i <= 10000; ++i) PostMessageW(panel, WM_APP + 1, i, static_cast<LPARAM>(i) * 0x10001);
+    PostMessageW(panel, WM_COMMAND, MAKEWPARAM(IDC_PANEL_SWIPE, BN_CLICKED), 0);
+    EXPECT_TRUE(AnswersUntil(panel, GetDlgItem(panel, IDC_PANEL_RESULT),
+                             Wide("Not swiped: " + mcrsim_control::NotReadyReason(MCRSimState{}))));
+    EXPECT_EQ(panelProcess.ExitCode(0), static_cast<DWORD>(STILL_ACTIVE)) << panelProcess.Stderr();
 
     // The panel has made the mutex already: taking it is waiting for it.
     HANDLE held = CreateMutexW(nullptr, FALSE, (L"MCRSim." + self + L".client").c_str());
@@ -572,4 +627,106 @@ TEST(MCRSimDrive, AReaderAnotherProgramKeepsBusyIsSaidToBeBusyAndThePanelKeepsAn
     PostMessageW(panel, WM_CLOSE, 0, 0);
     EXPECT_EQ(panelProcess.ExitCode(), 0u);
     EXPECT_EQ(program.Close(), 0u);
+}
+
+namespace {
+
+// The process started by parent from exe; 0 when there is none.
+DWORD ChildOf(DWORD parent, const wchar_t *exe) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    DWORD found = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && found == 0; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, exe) == 0) found = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return found;
+}
+
+// A Stripewell and its panel as one start program started them, its card test dialog open.
+struct Started {
+    testing_support::ChildProcess start;
+    DWORD stripewell = 0, panelPid = 0;
+    HWND main = nullptr, panel = nullptr, dialog = nullptr;
+
+    ::testing::AssertionResult Run() {
+        if (!start.Start(L"StartStripewell.exe")) return ::testing::AssertionFailure() << "cannot start it";
+        if (!start.WaitFor([&] {
+                stripewell = ChildOf(start.pid(), L"Stripewell.exe");
+                panelPid = ChildOf(start.pid(), L"mcrsim-panel.exe");
+                main = window_search::FindTopLevel(stripewell, L"STRIPEWELL", nullptr, true);
+                panel = window_search::FindTopLevel(panelPid, MCRSIM_PANEL_CLASS, nullptr, true);
+                return stripewell != 0 && panelPid != 0 && main != nullptr && panel != nullptr;
+            }, 3 * kWaitMs))
+            return ::testing::AssertionFailure() << "no Stripewell with a panel: " << start.Stderr();
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
+        mcrsim_remote::Client reader(stripewell);
+        if (!WaitFor([&] {
+                dialog = window_search::FindTopLevel(stripewell, L"#32770", L" * Stripewell *", true);
+                const auto reply = reader.State();
+                return dialog != nullptr && reply && reply->state.fOpen && reply->state.fNotify;
+            }))
+            return ::testing::AssertionFailure() << "no card test dialog taking cards";
+        return ::testing::AssertionSuccess();
+    }
+
+    DWORD Swipes() const {
+        mcrsim_remote::Client reader(stripewell);
+        const auto reply = reader.State();
+        return reply ? reply->state.dwSwipes : 0xFFFFFFFF;
+    }
+};
+
+}  // namespace
+
+// Two start programs at once (a person double-clicks twice): each panel drives the
+// Stripewell its own start program started, not whichever is on top; and a panel whose
+// Stripewell has ended says so, and goes to no other.
+TEST(MCRSimDrive, TwoStartProgramsEachPanelSwipesIntoItsOwnStripewell) {
+    ASSERT_EQ(FindWindowW(L"STRIPEWELL", nullptr), nullptr) << "another Stripewell runs in this prefix";
+    Started first, second;
+    ASSERT_TRUE(first.Run());
+    ASSERT_TRUE(second.Run());
+    ASSERT_NE(first.stripewell, second.stripewell);
+    const std::wstring empty[3] = {L"", L"", L""};
+
+    SendDlgItemMessageW(first.panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);  // the first card, 'full'
+    const mcrsim::CardRead full = mcrsim::ReadCard(DeckCard("full"));
+    EXPECT_TRUE(DialogShows(first.dialog, full));
+    EXPECT_TRUE(WaitFor([&] { return first.Swipes() == 1; }));
+    EXPECT_EQ(second.Swipes(), 0u) << "the first panel swiped into the second Stripewell";
+    EXPECT_TRUE(DialogShowsTexts(second.dialog, empty));
+
+    const LRESULT index = SendDlgItemMessageW(second.panel, IDC_PANEL_CARDS, LB_FINDSTRING, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(L"err-parity  "));
+    ASSERT_NE(index, LB_ERR);
+    SendDlgItemMessageW(second.panel, IDC_PANEL_CARDS, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendDlgItemMessageW(second.panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
+    EXPECT_TRUE(DialogShows(second.dialog, mcrsim::ReadCard(DeckCard("err-parity"))));
+    EXPECT_TRUE(DialogShows(first.dialog, full));
+    EXPECT_EQ(first.Swipes(), 1u);
+
+    // Without its start program, which would close it, the first panel outlives its
+    // Stripewell: it says so, then and at a swipe, and never drives the second one.
+    EndProcess(first.start.pid());
+    HANDLE firstPanel = OpenProcess(SYNCHRONIZE, FALSE, first.panelPid);
+    ASSERT_NE(firstPanel, nullptr);
+    SendMessageW(GetDlgItem(first.dialog, IDC_CLOSE), BM_CLICK, 0, 0);
+    PostMessageW(first.main, WM_CLOSE, 0, 0);
+    const std::wstring ended = L"Stripewell (process " + std::to_wstring(first.stripewell) + L") has ended.";
+    EXPECT_TRUE(AnswersUntil(first.panel, GetDlgItem(first.panel, IDC_PANEL_STATE), ended));
+    SendDlgItemMessageW(first.panel, IDC_PANEL_SWIPE, BM_CLICK, 0, 0);
+    EXPECT_TRUE(AnswersUntil(first.panel, GetDlgItem(first.panel, IDC_PANEL_RESULT), ended));
+    EXPECT_FALSE(WaitFor([&] { return Text(GetDlgItem(first.panel, IDC_PANEL_STATE)) != ended; }, 1500))
+        << Utf8(Text(GetDlgItem(first.panel, IDC_PANEL_STATE)));
+    EXPECT_EQ(second.Swipes(), 1u);
+    PostMessageW(first.panel, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(firstPanel, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(firstPanel);
+
+    // Closing the second Stripewell ends its panel and its start program, with its code.
+    SendMessageW(GetDlgItem(second.dialog, IDC_CLOSE), BM_CLICK, 0, 0);
+    PostMessageW(second.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(second.start.ExitCode(), 0u) << second.start.Stderr();
+    EXPECT_EQ(window_search::FindTopLevel(second.panelPid, MCRSIM_PANEL_CLASS, nullptr), nullptr);
 }

@@ -64,6 +64,27 @@ TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
     ASSERT_TRUE(WaitForEntries(L"set:1004:APO", 1)) << DumpJournal();
 }
 
+// A client gives up after kReplyTimeoutMs and lets the next one in, but the reply to its
+// request may still come: it must never pass for the next request's reply.
+TEST(RemoteClientTest, AReplyThatComesTooLateIsNoOtherRequestsReply) {
+    MCRSimReset();
+    mcrsim_remote::Client first(GetCurrentProcessId()), next(GetCurrentProcessId());
+    ASSERT_TRUE(first.connected() && next.connected());
+    // A closed reader takes no card: the swipe's reply says 0, the state's says 1.
+    MCRSimDelayNextMailboxReply(mcrsim_remote::kReplyTimeoutMs + 1000);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(first.Swipe(MakeCard("R", 1, "5", 1, "T", 1)));
+    EXPECT_EQ(first.failure(), mcrsim_remote::Failure::NoAnswer);
+    const auto reply = next.State();
+    ASSERT_TRUE(reply) << std::string(next.error().begin(), next.error().end());
+    EXPECT_EQ(reply->result, 1) << "the swipe's late reply was taken for the state's";
+    EXPECT_LT(GetTickCount() - start, mcrsim_remote::kReplyTimeoutMs + 4000) << "the next client waited for nothing";
+    const auto after = first.State();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->result, 1);
+    EXPECT_EQ(after->state.dwSwipes, 0u);
+}
+
 TEST(RemoteClientTest, SaysClearlyWhenThereIsNoReaderToDrive) {
     mcrsim_remote::Client nobody(0);
     EXPECT_FALSE(nobody.connected());

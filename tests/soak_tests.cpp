@@ -20,6 +20,7 @@
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
+#include "support/childprocess.h"
 #include "support/testsupport.h"
 
 using namespace testing_support;
@@ -269,11 +270,82 @@ TEST_F(SoakTest, ClosingWhileAReadIsInFlightEndsCleanly) {
     CloseHandle(readThread);
 }
 
+// Another process reading the card test dialog's fields all the while, as the panel and
+// `mcrsim check` do: `mcrsim relay` for this process, asked for the fields line after
+// line by a thread of this test. Its dialog reader looks the fields up from its own
+// process, while this test's thread opens and destroys the dialog.
+class FieldPoller {
+public:
+    ::testing::AssertionResult Start() {
+        HANDLE theirIn = nullptr, theirOut = nullptr;
+        if (!CreatePipe(&theirIn, &requests_, nullptr, 0) || !CreatePipe(&replies_, &theirOut, nullptr, 0))
+            return ::testing::AssertionFailure() << "no pipes";
+        SetHandleInformation(theirIn, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        SetHandleInformation(theirOut, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        const bool started =
+            relay_.Start(L"mcrsim.exe", L"relay --pid " + std::to_wstring(GetCurrentProcessId()), theirIn, theirOut);
+        CloseHandle(theirIn);
+        CloseHandle(theirOut);
+        if (!started) return ::testing::AssertionFailure() << "cannot start mcrsim.exe: " << relay_.startError();
+        thread_ = std::thread([this] { Poll(); });
+        return ::testing::AssertionSuccess();
+    }
+    // Stops asking, and ends the relay (its input ends); the reads that found the dialog
+    // open, and those that found none.
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        CloseHandle(requests_);
+        requests_ = nullptr;
+        EXPECT_EQ(relay_.ExitCode(), 0u) << relay_.Stderr();
+        CloseHandle(replies_);
+        replies_ = nullptr;
+    }
+    ~FieldPoller() {
+        if (thread_.joinable()) Stop();
+    }
+    std::atomic<int> open{0}, closed{0}, other{0};
+    std::string lastOther;
+
+private:
+    void Poll() {
+        std::string pending;
+        while (!stop_) {
+            DWORD written = 0;
+            if (!WriteFile(requests_, "F\n", 2, &written, nullptr)) return;
+            size_t end;
+            while ((end = pending.find('\n')) == std::string::npos) {
+                char buffer[8192];
+                DWORD got = 0;
+                if (!ReadFile(replies_, buffer, sizeof buffer, &got, nullptr) || got == 0) return;
+                pending.append(buffer, got);
+            }
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (line.rfind("F1 ", 0) == 0) {
+                ++open;
+            } else if (line.rfind("F0 ", 0) == 0) {
+                ++closed;
+            } else {
+                ++other;
+                lastOther = line.substr(0, 200);
+            }
+        }
+    }
+    testing_support::ChildProcess relay_;
+    HANDLE requests_ = nullptr, replies_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+};
+
 // Closing the dialog while cards keep landing: a second thread swipes all the time, so
 // that closes meet the workers in the middle of their field writes (as a person closing
-// the dialog at the moment a card lands). Under Wine 10 such a close once hung every
-// process of the session; here each one must end, and the reader must still read.
+// the dialog at the moment a card lands), and another process reads the dialog's fields
+// all the while. Under Wine 10 such a close once hung every process of the session; here
+// each one must end, and the reader must still read.
 TEST_F(SoakTest, ClosingAsCardsKeepLandingNeverHangs) {
+    FieldPoller poller;
+    ASSERT_TRUE(poller.Start());
     std::atomic<bool> stop{false};
     std::thread swiper([&stop] {
         const MCRSimCard card = MakeCard("RACE", 1, "RACE", 1, "RACE", 1);
@@ -305,9 +377,14 @@ TEST_F(SoakTest, ClosingAsCardsKeepLandingNeverHangs) {
     }
     stop = true;
     swiper.join();
-    std::printf("%d closes while cards kept landing, %d of them in the middle of a read's cycle\n", kRounds,
-                closedMidCycle);
+    poller.Stop();
+    std::printf("%d closes while cards kept landing, %d of them in the middle of a read's cycle; another process "
+                "read the fields %d times with the dialog open, %d with it gone\n",
+                kRounds, closedMidCycle, poller.open.load(), poller.closed.load());
     EXPECT_GT(closedMidCycle, 0) << "no close met a worker in its cycle: the race was not run";
+    EXPECT_EQ(poller.other, 0) << poller.lastOther;
+    EXPECT_GE(poller.open, kRounds) << "the other process's reads hardly met an open dialog";
+    EXPECT_GT(poller.closed, 0) << "the other process's reads never met a closed dialog";
 
     Open();
     MCRSimJournalClear();

@@ -13,6 +13,31 @@ using mcrsim::TrackRead;
 using mcrsim::TrackResultText;
 using mcrsim_text::Utf8;
 
+mcrsim::DeckLoad LoadDeck(const std::string &path) {
+    mcrsim::DeckLoad load = mcrsim::LoadDeckFile(path);
+    // Whether the name was changed on its way cannot be told from what arrives: Wine
+    // changes the characters that are not ASCII, of the command line and of the names it
+    // asks the file system for, into ASCII ones ("ö" arrived as "C6" with no locale).
+    if (!load.ok && load.error.message == mcrsim::kCannotOpenFile && mcrsim_text::UnderWine() &&
+        !mcrsim_text::LocaleIsUtf8())
+        load.error.message += " (Wine's locale is not UTF-8: LC_ALL, LC_CTYPE and LANG name no UTF-8 locale, so the "
+                              "characters of a file name that are not ASCII reach the file system as others; if this "
+                              "name or a folder's has any, run it with LC_ALL=C.UTF-8)";
+    return load;
+}
+
+bool ParsePid(const std::string &text, DWORD *pid) {
+    if (text.empty() || text.size() > 10) return false;
+    unsigned long long value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + static_cast<unsigned>(ch - '0');
+    }
+    if (value == 0 || value > 0xFFFFFFFFull) return false;
+    *pid = static_cast<DWORD>(value);
+    return true;
+}
+
 std::string NoStripewellMessage() {
     return "No Stripewell is running: start Stripewell.exe (beside the simulated MCRLIB.dll) first, "
            "then open its card test dialog.";

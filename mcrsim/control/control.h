@@ -32,6 +32,15 @@ struct Outcome {
     std::optional<MCRSimState> state;  // the reader's state when it answered
 };
 
+// Loads a deck file as mcrsim::LoadDeckFile does. A file that cannot be opened under
+// Wine whose locale is not UTF-8 may have a name that Wine changed (its characters that
+// are not ASCII): that is said, with the remedy. On Windows itself it adds nothing.
+mcrsim::DeckLoad LoadDeck(const std::string &path);
+
+// A process id as the tool's and the panel's --pid take it: decimal digits only, above 0
+// and within a DWORD; false for anything else ("-1", "99999999999", "4 ").
+bool ParsePid(const std::string &text, DWORD *pid);
+
 // "No Stripewell is running ..." with what to do about it.
 std::string NoStripewellMessage();
 

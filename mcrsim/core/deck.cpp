@@ -461,6 +461,19 @@ std::string WindowsDevice(std::string_view path) {
     return digit || superscript ? base : std::string();
 }
 
+// Why a path cannot be opened: Windows drops the dots and spaces that end a file name
+// ("card.deck." is looked for as "card.deck"), so a file whose name really ends so (made
+// elsewhere) cannot be opened from Windows at all.
+std::string CannotOpen(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::size_t kept = name.find_last_not_of(". ");
+    if (name.empty() || kept == std::string_view::npos || kept + 1 == name.size()) return kCannotOpenFile;
+    return std::string(kCannotOpenFile) + ": Windows drops the dots and spaces that end a file name, so it looked for '" +
+           std::string(name.substr(0, kept + 1)) +
+           "' (a file whose name really ends in a dot or a space cannot be opened on Windows: rename it)";
+}
+
 }  // namespace
 
 DeckLoad LoadDeckFile(const std::string &path) {
@@ -491,7 +504,7 @@ DeckLoad LoadDeckFile(const std::string &path) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(file, error);
     if (error || !std::filesystem::exists(status)) {
-        result.error.message = "cannot open the file";
+        result.error.message = CannotOpen(path);
         return result;
     }
     if (std::filesystem::is_directory(status)) {
@@ -504,7 +517,7 @@ DeckLoad LoadDeckFile(const std::string &path) {
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        result.error.message = "cannot open the file";
+        result.error.message = CannotOpen(path);
         return result;
     }
     std::string text;

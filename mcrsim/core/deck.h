@@ -104,8 +104,10 @@ struct DeckLoad {
 
 // Parses deck text; fileName is only used in the error.
 DeckLoad ParseDeck(std::string_view text, const std::string &fileName);
-// Reads and parses a deck file (at most kMaxDeckFileBytes).
+// Reads and parses a deck file (at most kMaxDeckFileBytes). A file that is not there, or
+// cannot be opened, is kCannotOpenFile, with why when the name tells it.
 DeckLoad LoadDeckFile(const std::string &path);
+constexpr const char *kCannotOpenFile = "cannot open the file";
 constexpr std::size_t kMaxDeckFileBytes = 1 << 20;
 
 // Deck text that ParseDeck reads back as the same cards.

@@ -13,8 +13,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <cwchar>
 #include <iterator>
 #include <memory>
@@ -43,7 +42,8 @@ using mcrsim_panel::Result;
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollMs = 500;
-// The worker's results (a Result * in lParam).
+// The worker has results waiting (worker.h). The message carries nothing: another
+// process may post it too, and then the panel finds nothing new.
 constexpr UINT kResultMessage = WM_APP + 1;
 // A request that takes longer than this is shown as not answered: the mailbox and the
 // relay give up on their own after 5 s.
@@ -54,7 +54,7 @@ struct Panel {
     std::string deckText;                     // what IDC_PANEL_DECK shows
     std::optional<DWORD> pid;                 // --pid, else the running Stripewell
     bool relay = false;                       // --relay: through standard input and output
-    std::optional<POINT> at;                  // --at: the window's top-left corner on the screen
+    std::optional<POINT> at;                  // --at: where the window's top-left corner is wanted
     std::unique_ptr<mcrsim_panel::Worker> worker;
     // The panel's last swipe and the reader's counts right after it: while they stay,
     // the dialog's fields must show that read.
@@ -139,6 +139,11 @@ void ShowResult(HWND dlg, const Result &result) {
         if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(result.pid, *outcome.state));
     }
     ShowDialog(dlg, outcome.state, result.fields);
+}
+
+// Shows every result the worker has ready.
+void ShowResults(HWND dlg) {
+    while (const std::unique_ptr<Result> result = g_panel.worker->TakeResult()) ShowResult(dlg, *result);
 }
 
 // The card chosen in the list with the damage chosen in the boxes, and words for it
@@ -256,7 +261,7 @@ void Fill(HWND dlg) {
     ShowChoice(dlg);
 }
 
-INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
         Fill(dlg);
@@ -265,13 +270,14 @@ INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         SetTimer(dlg, kPollTimer, kPollMs, nullptr);
         return TRUE;
     case WM_TIMER:
-        if (wParam == kPollTimer) Poll(dlg);
+        if (wParam == kPollTimer) {
+            ShowResults(dlg);
+            Poll(dlg);
+        }
         return TRUE;
-    case kResultMessage: {
-        const std::unique_ptr<Result> result(reinterpret_cast<Result *>(lParam));
-        ShowResult(dlg, *result);
+    case kResultMessage:
+        ShowResults(dlg);
         return TRUE;
-    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_PANEL_SWIPE: SwipeCard(dlg); return TRUE;
@@ -313,6 +319,36 @@ void WriteStderr(const std::string &text) {
 
 constexpr const char *kUsage = "usage: mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version";
 
+// --at's X,Y: two whole numbers of pixels (each may be negative), and nothing else.
+bool ParseAt(const std::string &text, POINT *at) {
+    const char *end = text.data() + text.size();
+    int x = 0, y = 0;
+    const auto first = std::from_chars(text.data(), end, x);
+    if (first.ec != std::errc() || first.ptr == end || *first.ptr != ',') return false;
+    const auto second = std::from_chars(first.ptr + 1, end, y);
+    if (second.ec != std::errc() || second.ptr != end) return false;
+    *at = POINT{x, y};
+    return true;
+}
+
+// Puts the panel where --at asks, moved as little as it takes to keep it whole on the
+// work area of the screen nearest that point (from its top left, when it is larger):
+// a panel off every screen is one nobody can reach. The start program asks for a place
+// beside Stripewell's dialog, which on a small screen may lie beyond its edge.
+void PlaceAt(HWND dlg, POINT at) {
+    RECT window{}, work{};
+    GetWindowRect(dlg, &window);
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    if (GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &screen))
+        work = screen.rcWork;
+    else
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = std::max<int>(work.left, std::min<int>(at.x, work.right - (window.right - window.left)));
+    const int y = std::max<int>(work.top, std::min<int>(at.y, work.bottom - (window.bottom - window.top)));
+    SetWindowPos(dlg, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // --version alone: says the version on standard output (which reaches the caller under
 // Wine, or through a redirection on Windows) and opens no window.
 bool VersionAsked() {
@@ -345,20 +381,18 @@ bool ParseCommandLine() {
             deckFile = Utf8(argv[++i]);
         } else if (arg == "--at") {
             const std::string value = Utf8(argv[++i]);
-            int x = 0, y = 0;
-            char end = 0;
-            if (std::sscanf(value.c_str(), "%d,%d%c", &x, &y, &end) != 2)
-                wrong = "--at needs X,Y (the window's top-left corner), not '" + value + "'";
+            POINT at{};
+            if (!ParseAt(value, &at))
+                wrong = "--at needs X,Y (the window's top-left corner, in whole pixels), not '" + value + "'";
             else
-                g_panel.at = POINT{x, y};
+                g_panel.at = at;
         } else if (arg == "--pid") {
             const std::string value = Utf8(argv[++i]);
-            char *end = nullptr;
-            const unsigned long pid = std::strtoul(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || pid == 0)
+            DWORD pid = 0;
+            if (!ParsePid(value, &pid))
                 wrong = "--pid needs a process id (a number above 0), not '" + value + "'";
             else
-                g_panel.pid = static_cast<DWORD>(pid);
+                g_panel.pid = pid;
         } else {
             wrong = "unknown argument '" + arg + "'";
         }
@@ -375,7 +409,7 @@ bool ParseCommandLine() {
         g_panel.deckText = "Built-in deck: " + std::to_string(g_panel.deck.size()) + " cards";
         return true;
     }
-    const mcrsim::DeckLoad load = mcrsim::LoadDeckFile(*deckFile);
+    const mcrsim::DeckLoad load = LoadDeck(*deckFile);
     if (load.ok) {
         g_panel.deck = load.cards;
         g_panel.deckText = "Deck " + *deckFile + ": " + std::to_string(g_panel.deck.size()) + " cards";
@@ -415,14 +449,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     }
     // A program started from Windows' desktop has no console to ask: its title says it.
     SetWindowTextW(dlg, L"Card reader simulator (Stripewell " STRIPEWELL_VERSION_W L")");
-    if (g_panel.at) {
-        // Where asked, but up as far as it takes to keep the whole panel on the work area.
-        RECT window, work;
-        GetWindowRect(dlg, &window);
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        const int y = std::max<int>(work.top, std::min<int>(g_panel.at->y, work.bottom - (window.bottom - window.top)));
-        SetWindowPos(dlg, nullptr, g_panel.at->x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    if (g_panel.at) PlaceAt(dlg, *g_panel.at);
     ShowWindow(dlg, show);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

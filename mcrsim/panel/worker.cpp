@@ -16,6 +16,7 @@ struct Worker::Shared {
     std::mutex lock;
     std::condition_variable wake;
     std::deque<Job> jobs;
+    std::deque<std::unique_ptr<Result>> results;  // done, for the window to take
     bool polling = false;  // a poll is queued or running
     DWORD busySince = 0;   // GetTickCount when the running job began; 0 when none runs
     bool stop = false;
@@ -74,12 +75,20 @@ void Run(std::shared_ptr<Worker::Shared> shared) {
             shared->busySince = GetTickCount() | 1;
         }
         Carry(Connect(*shared, connection), result.get());
-        if (!shared->relay && result->outcome.code == kExitNoStripewell) connection.reset();
+        // Connected once to the process of --pid, the worker keeps that connection after
+        // the process ends, so that it goes on saying so and never takes another process
+        // given the same id for it.
+        if (!shared->relay && result->outcome.code == kExitNoStripewell && !(shared->pid && connection->connected()))
+            connection.reset();
         std::lock_guard<std::mutex> guard(shared->lock);
         shared->busySince = 0;
         if (result->job.kind == Job::Kind::Poll) shared->polling = false;
         if (shared->stop) return;
-        if (PostMessageW(shared->window, shared->message, 0, reinterpret_cast<LPARAM>(result.get()))) result.release();
+        // One message for however many results wait: a window flooded with messages
+        // takes them at its next look (the panel also looks at every poll).
+        const bool first = shared->results.empty();
+        shared->results.push_back(std::move(result));
+        if (first) PostMessageW(shared->window, shared->message, 0, 0);
     }
 }
 
@@ -109,6 +118,14 @@ bool Worker::Post(Job job) {
     shared_->jobs.push_back(std::move(job));
     shared_->wake.notify_all();
     return true;
+}
+
+std::unique_ptr<Result> Worker::TakeResult() {
+    std::lock_guard<std::mutex> guard(shared_->lock);
+    if (shared_->results.empty()) return nullptr;
+    std::unique_ptr<Result> result = std::move(shared_->results.front());
+    shared_->results.pop_front();
+    return result;
 }
 
 DWORD Worker::BusyMs() const {

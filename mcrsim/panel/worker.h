@@ -1,6 +1,6 @@
 // The panel's one line to Stripewell: every mailbox request, relay line and read of the
 // card test dialog runs on a thread of its own, which takes jobs from the window and
-// posts each result back to it. The window's thread never waits for another process, so
+// keeps each result for it. The window's thread never waits for another process, so
 // it answers a person whatever the other side does (a relay that hangs or ends, a
 // reader another program keeps busy, a Stripewell that stops answering).
 #pragma once
@@ -34,8 +34,11 @@ struct Result {
 
 class Worker {
 public:
-    // Results go to window as message, with a Result * in lParam that the window takes
-    // over (and deletes). pid and relay as the panel's --pid and --relay.
+    // Results wait in the worker for the window, which is posted message (with nothing
+    // in it) when one is ready: any process can post a window any message, so the
+    // message only says "look", and the window takes the results with TakeResult. pid and
+    // relay as the panel's --pid and --relay; with a pid the worker drives that process
+    // only, and says so once it has ended.
     Worker(HWND window, UINT message, std::optional<DWORD> pid, bool relay);
     // Posts nothing more. A thread still waiting for the other side is left to end with
     // the process.
@@ -49,6 +52,8 @@ public:
     static constexpr size_t kMaxWaiting = 4;
     // How long the job now running has taken (ms); 0 when none runs.
     DWORD BusyMs() const;
+    // The oldest result not yet taken; nullptr when there is none.
+    std::unique_ptr<Result> TakeResult();
 
     struct Shared;
 

@@ -52,15 +52,7 @@ public:
     bool Utf8Output() const override {
         DWORD mode = 0;
         if (!GetConsoleMode(out_, &mode)) return false;
-        if (GetConsoleOutputCP() == CP_UTF8) return true;
-        for (const wchar_t *name : {L"LC_ALL", L"LC_CTYPE", L"LANG"}) {
-            wchar_t value[128] = L"";
-            const DWORD length = GetEnvironmentVariableW(name, value, 128);
-            if (length == 0 || length >= 128) continue;
-            CharUpperW(value);
-            return wcsstr(value, L"UTF-8") != nullptr || wcsstr(value, L"UTF8") != nullptr;
-        }
-        return false;
+        return GetConsoleOutputCP() == CP_UTF8 || mcrsim_text::LocaleIsUtf8();
     }
 
 private:

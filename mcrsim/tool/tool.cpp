@@ -34,18 +34,6 @@ int UsageError(Io &io, const std::string &what) {
     return kExitUsage;
 }
 
-bool ParsePid(const std::string &text, DWORD *pid) {
-    if (text.empty() || text.size() > 10) return false;
-    unsigned long long value = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9') return false;
-        value = value * 10 + static_cast<unsigned>(ch - '0');
-    }
-    if (value == 0 || value > 0xFFFFFFFFull) return false;
-    *pid = static_cast<DWORD>(value);
-    return true;
-}
-
 // Parses the options after the command. Returns an empty string, or what is wrong.
 std::string ParseOptions(const std::vector<std::string> &args, Options *options) {
     for (size_t i = 1; i < args.size(); ++i) {
@@ -160,7 +148,7 @@ bool LoadDeck(const Options &options, Io &io, LoadedDeck *deck) {
         deck->title = "Built-in deck";
         return true;
     }
-    const mcrsim::DeckLoad load = mcrsim::LoadDeckFile(*options.deck);
+    const mcrsim::DeckLoad load = mcrsim_control::LoadDeck(*options.deck);
     if (!load.ok) {
         io.Err(load.error.ToString());
         io.Err("mcrsim: the deck was not loaded; nothing was swiped.");

@@ -2,7 +2,8 @@
 // Stripewell as on the handheld, in a 240 x 320 screen at the top left of the desktop's
 // work area (port/devscreen.cpp, through STRIPEWELL_DEVICE_SCREEN in Stripewell's
 // environment), starts the reader panel beside it once its main window shows, and ends
-// the panel when Stripewell ends. Everything comes from this program's own folder; a
+// the panel when Stripewell ends. The panel drives that Stripewell by its process id, so
+// that each start program's panel swipes into its own when several run. Everything comes from this program's own folder; a
 // file that is not there is said in a message box before anything starts. A GUI program:
 // no console window opens. Its exit code is Stripewell's, or 1 when Stripewell could not
 // be shown.
@@ -188,8 +189,9 @@ int Run() {
     RECT screen{};
     GetWindowRect(main, &screen);
     const int right = std::max<int>(screen.right, screen.left + CardDialogWidth(folder + L"Stripewell.exe"));
-    const std::wstring at = L"--at " + std::to_wstring(right + kPanelGap) + L"," + std::to_wstring(screen.top);
-    const PROCESS_INFORMATION panel = Start(folder, L"mcrsim-panel.exe", at, &startError);
+    const std::wstring arguments = L"--pid " + std::to_wstring(stripewell.dwProcessId) + L" --at " +
+                                   std::to_wstring(right + kPanelGap) + L"," + std::to_wstring(screen.top);
+    const PROCESS_INFORMATION panel = Start(folder, L"mcrsim-panel.exe", arguments, &startError);
     if (panel.hProcess == nullptr)
         Tell(L"Windows could not start " + folder + L"mcrsim-panel.exe (error " + std::to_wstring(startError) +
              L"). Stripewell runs without the reader panel; mcrsim.exe, from a command prompt in this folder, "
