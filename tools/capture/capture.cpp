@@ -1,103 +1,77 @@
 #include "capture.h"
 
+#include <wincodec.h>
+
 #include <algorithm>
 
 namespace screen_capture {
 
 namespace {
 
-DWORD Crc(const std::string &bytes) {
-    static DWORD table[256];
-    if (table[1] == 0)
-        for (DWORD n = 0; n < 256; ++n) {
-            DWORD c = n;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
+// Releases a COM interface when it goes out of scope.
+template <typename T>
+struct ComPtr {
+    T *p = nullptr;
+    ~ComPtr() {
+        if (p) p->Release();
+    }
+    T **operator&() { return &p; }
+    T *operator->() const { return p; }
+};
+
+// The picture as 24-bit BGR rows, the layout the PNG encoder takes.
+std::vector<BYTE> BgrRows(const Picture &pic, UINT stride) {
+    std::vector<BYTE> rows(static_cast<size_t>(stride) * pic.height);
+    for (int y = 0; y < pic.height; ++y)
+        for (int x = 0; x < pic.width; ++x) {
+            BYTE *px = &rows[static_cast<size_t>(y) * stride + x * 3];
+            const COLORREF c = pic.At(x, y);
+            px[0] = GetBValue(c);
+            px[1] = GetGValue(c);
+            px[2] = GetRValue(c);
         }
-    DWORD c = 0xFFFFFFFFu;
-    for (unsigned char b : bytes) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return rows;
 }
 
-void PutBig(std::string &out, DWORD v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
-}
-
-void Chunk(std::string &png, const char *type, const std::string &data) {
-    PutBig(png, static_cast<DWORD>(data.size()));
-    const std::string body = std::string(type, 4) + data;
-    png += body;
-    PutBig(png, Crc(body));
+// Writes the picture through the encoder; *created once the file exists (it may then
+// hold part of a picture).
+bool EncodePng(const std::wstring &path, const Picture &pic, bool *created) {
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICStream> stream;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void **>(&factory))) ||
+        FAILED(factory->CreateStream(&stream)) || FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)))
+        return false;
+    *created = true;
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
+    if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) ||
+        FAILED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) ||
+        FAILED(encoder->CreateNewFrame(&frame, &options)) || FAILED(frame->Initialize(options.p)) ||
+        FAILED(frame->SetSize(pic.width, pic.height)))
+        return false;
+    // The encoder may answer with another format it would rather take: then nothing is written.
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    if (FAILED(frame->SetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) return false;
+    const UINT stride = (static_cast<UINT>(pic.width) * 3 + 3) & ~3u;
+    std::vector<BYTE> rows = BgrRows(pic, stride);
+    return SUCCEEDED(frame->WritePixels(pic.height, stride, static_cast<UINT>(rows.size()), rows.data())) &&
+           SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
 }  // namespace
 
 bool WritePng(const std::wstring &path, const Picture &pic) {
-    const int width = pic.width, height = pic.height;
-    if (width <= 0 || height <= 0) return false;
-    // A picture of at most 256 colours (a drawing, most screenshots) is stored as
-    // indices into a palette: a third of the size, as the blocks are not compressed.
-    std::vector<COLORREF> palette;
-    for (COLORREF c : pic.pixels) {
-        if (palette.size() > 256) break;
-        if (std::find(palette.begin(), palette.end(), c) == palette.end()) palette.push_back(c);
-    }
-    const bool indexed = palette.size() <= 256;
-    std::string raw;
-    for (int y = 0; y < height; ++y) {
-        raw += '\0';  // no filter
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = pic.At(x, y);
-            if (indexed) {
-                raw += static_cast<char>(std::find(palette.begin(), palette.end(), c) - palette.begin());
-                continue;
-            }
-            raw += static_cast<char>(GetRValue(c));
-            raw += static_cast<char>(GetGValue(c));
-            raw += static_cast<char>(GetBValue(c));
-        }
-    }
-    std::string zlib("\x78\x01", 2);
-    for (size_t at = 0; at < raw.size(); at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        zlib += static_cast<char>(at + n >= raw.size() ? 1 : 0);
-        zlib += static_cast<char>(n & 0xFF);
-        zlib += static_cast<char>(n >> 8);
-        zlib += static_cast<char>(~n & 0xFF);
-        zlib += static_cast<char>((~n >> 8) & 0xFF);
-        zlib.append(raw, at, n);
-    }
-    DWORD a = 1, b = 0;
-    for (unsigned char ch : raw) {
-        a = (a + ch) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBig(zlib, (b << 16) | a);
-
-    std::string header;
-    PutBig(header, width);
-    PutBig(header, height);
-    header += std::string(indexed ? "\x08\x03\x00\x00\x00" : "\x08\x02\x00\x00\x00", 5);  // 8-bit indexed or RGB
-    std::string png("\x89PNG\r\n\x1a\n", 8);
-    Chunk(png, "IHDR", header);
-    if (indexed) {
-        std::string colours;
-        for (COLORREF c : palette) {
-            colours += static_cast<char>(GetRValue(c));
-            colours += static_cast<char>(GetGValue(c));
-            colours += static_cast<char>(GetBValue(c));
-        }
-        Chunk(png, "PLTE", colours);
-    }
-    Chunk(png, "IDAT", zlib);
-    Chunk(png, "IEND", "");
-
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, png.data(), static_cast<DWORD>(png.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == png.size();
+    if (pic.width <= 0 || pic.height <= 0 || pic.pixels.size() != static_cast<size_t>(pic.width) * pic.height)
+        return false;
+    // A caller that has COM in another mode keeps it; the encoder works in either.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    bool created = false;
+    const bool ok = EncodePng(path, pic, &created);
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (!ok && created) DeleteFileW(path.c_str());
+    return ok;
 }
 
 Picture Paint(int width, int height, const std::function<void(HDC)> &paint) {

@@ -27,8 +27,8 @@ Picture Paint(int width, int height, const std::function<void(HDC)> &paint);
 RECT WindowRect(HWND hwnd);
 RECT ClientRectOnScreen(HWND hwnd);
 
-// An RGB picture as a PNG file (stored, uncompressed deflate blocks). False when the
-// file cannot be written.
+// The picture as a compressed PNG file, written by the platform's encoder (the Windows
+// Imaging Component). False, leaving no file, when it cannot be written.
 bool WritePng(const std::wstring &path, const Picture &pic);
 
 // A picture with fewer than two colours that each cover 1% of it, or a strip four rows
