@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -21,6 +22,7 @@
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/simcard.h"
 #include "../mcrsim/control/control.h"
+#include "../mcrsim/tool/scenario.h"
 #include "../mcrsim/tool/tool.h"
 #include "../mcrsim/utf8.h"
 #include "../reader/mcrlib.h"
@@ -173,6 +175,9 @@ TEST(MCRSimToolArgs, UsageErrorsSayWhatIsWrongAndExitTwo) {
         {{"status", "-v"}, "unknown option '-v'"},
         {{"status", "--check"}, "'status' takes no --check"},
         {{"check"}, "'check' needs the name of a card"},
+        {{"run"}, "'run' needs a scenario file"},
+        {{"run", "a.scenario", "--deck", "x.deck"}, "'run' takes no --deck"},
+        {{"status", "--junit", "r.xml"}, "'status' takes no --junit"},
     };
     for (const auto &[args, says] : cases) {
         const ToolRun run = Tool(args);
@@ -231,6 +236,144 @@ TEST(MCRSimToolList, DeckFilesLoadWholeOrNotAtAll) {
     // (Under Wine without a UTF-8 locale a word on the locale follows.)
     EXPECT_EQ(missing.io.err.at(0).rfind(good + ".gone: cannot open the file", 0), 0u) << missing.io.Text();
     DeleteFileW(Wide(good).c_str());
+}
+
+// --- run: scenario files -------------------------------------------------------------
+
+namespace {
+
+// A folder of this test's own under the temporary folder, removed with what it holds.
+class Scratch {
+public:
+    Scratch() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        dir_ = std::filesystem::path(temp) / (L"mcrsim-run-" + std::to_wstring(GetCurrentProcessId()));
+        std::filesystem::create_directories(dir_);
+    }
+    ~Scratch() { std::filesystem::remove_all(dir_); }
+    // Writes name (UTF-8) with text; its path, in UTF-8.
+    std::string Write(const std::string &name, const std::string &text) const {
+        const std::filesystem::path path = dir_ / std::filesystem::u8path(name);
+        std::ofstream(path, std::ios::binary) << text;
+        return Path(name);
+    }
+    std::string Path(const std::string &name) const { return (dir_ / std::filesystem::u8path(name)).u8string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace
+
+// Every file is parsed whole, decks included, before anything runs: the first mistake
+// is FILE:LINE and why (or FILE and why), exit 2, and nothing reaches the reader.
+TEST(MCRSimToolRun, ScenariosThatDoNotParseAreRefusedWithTheirLineBeforeAnythingRuns) {
+    MCRSimReset();
+    const Scratch scratch;
+    const std::string deck = scratch.Write("shop.deck", "card shop Shop card\n  iso2 \"4111111111111111=4912\"\n");
+    const std::string typo = std::string(CARD_TEST_DATA) + "/typo.deck";
+    const struct {
+        std::string text;
+        int line;  // 0: the file as a whole
+        std::string says;
+    } cases[] = {
+        {"open\n  frobnicate now\n", 2, "unknown step 'frobnicate' (expected test, open, swipe, expect, clear, apo, "
+                                         "power-off, close, deck or wait)"},
+        {"# no card\nswipe\n", 2, "swipe needs the name of a card"},
+        {"open now # a comment\n", 1, "'open' takes nothing more; 'now' is too much"},
+        {"swipe full err-parity\n", 1, "swipe takes one card; 'err-parity' is too much"},
+        {"swipe nosuch\n", 1, "no card 'nosuch' in the built-in deck (mcrsim list shows its cards)"},
+        // The deck in force at each line: its cards after `deck`, and only those.
+        {"swipe shop\n", 1, "no card 'shop' in the built-in deck"},
+        {"deck shop.deck\nswipe shop\nswipe full\n", 3, "no card 'full' in deck " + deck},
+        {"deck " + typo + "\n", 1, "the deck was not loaded: " + typo + ":7: unknown damage 'flipp'"},
+        {"swipe full --damage melt\n", 1, "unknown damage 'melt' (expected none, flip, lose-start"},
+        {"swipe full --damage flip --track iso3\n", 1, "unknown track 'iso3' (expected iso1, iso2, jis2 or all)"},
+        {"swipe full --track iso1\n", 1, "--track goes with --damage"},
+        {"swipe full --damage\n", 1, "--damage needs a value"},
+        {"swipe blank --damage flip\n", 1, "card 'blank' has no tracks to damage"},
+        {"expect iso2\n", 1, "expect needs a field and the text it shows"},
+        {"expect iso4 Error:12\n", 1, "unknown field 'iso4' (expected iso1, iso2 or jis2)"},
+        {"apo sideways\n", 1, "apo takes on or off"},
+        {"wait 60001\n", 1, "wait takes milliseconds, 0 to 60000, not 60001"},
+        {"wait soon\n", 1, "wait takes milliseconds, 0 to 60000, not 'soon'"},
+        {"test one\nopen\ntest one\n", 3, "a second test named 'one'"},
+        {"test\n", 1, "test needs a name"},
+        {"open\ntest \xFF\xFE\n", 2, "the line is not UTF-8 text"},
+        // A line over the cap is refused, even a comment; a last line without an end is read.
+        {"open\n#" + std::string(mcrsim_scenario::kMaxLineBytes, 'x') + "\nswipe full\n", 2,
+         "the line is longer than 1024 bytes"},
+        {"open\r\nclose\r\nswipe nosuch", 3, "no card 'nosuch'"},
+        {std::string(3 << 20, '#'), 0, "the file is larger than 1048576 bytes"},
+    };
+    for (const auto &c : cases) {
+        const std::string file = scratch.Write("bad.scenario", c.text);
+        const ToolRun run = Tool({"run", file});
+        const std::string where = c.line > 0 ? file + ":" + std::to_string(c.line) + ": " : file + ": ";
+        EXPECT_EQ(run.code, kExitUsage) << c.says << "\n" << run.io.Text();
+        ASSERT_EQ(run.io.err.size(), 2u) << run.io.Text();
+        EXPECT_EQ(run.io.err[0].substr(0, where.size() + c.says.size()), where + c.says) << run.io.Text();
+        EXPECT_EQ(run.io.err[1], "mcrsim: the scenario does not parse; nothing was run.");
+        EXPECT_TRUE(run.io.out.empty());
+    }
+
+    // Files Windows would not read as files, or that are not there: named, refused at once.
+    const std::string good = scratch.Write("good.scenario", "open\nclose");
+    const std::string japanese = scratch.Write(u8"カード-Größe \U0001F0CF.scenario", "open\n\nswipe nosuch\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> files = {
+        {{"run", good, scratch.Path("aux.scenario")},
+         scratch.Path("aux.scenario") + ": Windows opens this name as the device AUX, not as a file (in any folder, with "
+                                        "any extension): give the scenario another name"},
+        {{"run", "com1.scenario"}, "com1.scenario: Windows opens this name as the device COM1"},
+        {{"run", scratch.Path("gone.scenario")}, scratch.Path("gone.scenario") + ": cannot open the file"},
+        {{"run", CARD_TEST_DATA}, std::string(CARD_TEST_DATA) + ": a folder, not a scenario file"},
+        {{"run", good, japanese}, japanese + ":3: no card 'nosuch' in the built-in deck"},
+    };
+    for (const auto &[args, says] : files) {
+        const DWORD start = GetTickCount();
+        const ToolRun run = Tool(args);
+        EXPECT_LT(GetTickCount() - start, 2000u) << "a device is not read";
+        EXPECT_EQ(run.code, kExitUsage) << run.io.Text();
+        ASSERT_FALSE(run.io.err.empty());
+        EXPECT_EQ(run.io.err[0].substr(0, says.size()), says) << run.io.Text();
+    }
+    EXPECT_EQ(State().dwSwipes, 0u) << "nothing of a file that does not parse runs";
+}
+
+// A report is written only where it cannot cost anyone a file, and that is checked
+// before anything runs; with nothing to run against, there is no report at all.
+TEST(MCRSimToolRun, AReportPathThatIsNotOursIsRefusedUntouchedBeforeAnythingRuns) {
+    ASSERT_EQ(mcrsim_remote::FindStripewell(), 0u);
+    const Scratch scratch;
+    const std::string scenario = scratch.Write("smoke.scenario", "test one\nopen\n");
+    const std::string notes = scratch.Write("notes.xml", "<notes>a person's</notes>\n");
+    CreateDirectoryW(Wide(scratch.Path("reports")).c_str(), nullptr);
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {notes, notes + ": the file there is not a report of mcrsim run; it is left as it is"},
+        {scratch.Path("reports"), scratch.Path("reports") + ": a folder, not a report file"},
+        {scratch.Path("missing/report.xml"), scratch.Path("missing/report.xml") + ": its folder " +
+                                                 scratch.Path("missing/") + " does not exist"},
+        {scratch.Path("nul.xml"), scratch.Path("nul.xml") + ": Windows opens this name as the device NUL"},
+    };
+    for (const auto &[report, says] : refused) {
+        const ToolRun run = Tool({"run", scenario, "--junit", report});
+        EXPECT_EQ(run.code, kExitUsage) << run.io.Text();
+        ASSERT_EQ(run.io.err.size(), 1u) << run.io.Text();
+        EXPECT_EQ(run.io.err[0].rfind("mcrsim: " + says, 0), 0u) << run.io.Text();
+        EXPECT_NE(run.io.err[0].find("; nothing was run."), std::string::npos);
+    }
+    std::ifstream kept(std::filesystem::u8path(notes));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "<notes>a person's</notes>\n");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(scratch.Path("missing"))));
+
+    const std::string report = scratch.Path("report.xml");
+    const ToolRun none = Tool({"run", scenario, "--junit", report});
+    EXPECT_EQ(none.code, kExitNoStripewell) << none.io.Text();
+    EXPECT_EQ(none.io.err, std::vector<std::string>{NoStripewellMessage()});
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(report)));
+    const ToolRun gone = Tool({"run", scenario, "--pid", "2"});
+    EXPECT_EQ(gone.code, kExitNoStripewell) << gone.io.Text();
 }
 
 // --- show -------------------------------------------------------------------------------

@@ -438,10 +438,7 @@ std::string DeckError::ToString() const {
 
 DeckLoad ParseDeck(std::string_view text, const std::string &fileName) { return DeckParser(fileName).Run(text); }
 
-namespace {
-
-// The device Windows opens for this path instead of a file ("AUX"), or empty. Windows
-// takes a name whose part before the first '.' or ':' (trailing spaces and dots
+// Windows takes a name whose part before the first '.' or ':' (trailing spaces and dots
 // dropped) is a device name for the device, in any folder, with any extension; COM and
 // LPT take the digits 1 to 9 and the superscripts 1 to 3.
 std::string WindowsDevice(std::string_view path) {
@@ -461,6 +458,8 @@ std::string WindowsDevice(std::string_view path) {
     return digit || superscript ? base : std::string();
 }
 
+namespace {
+
 // Why a path cannot be opened: Windows drops the dots and spaces that end a file name
 // ("card.deck." is looked for as "card.deck"), so a file whose name really ends so (made
 // elsewhere) cannot be opened from Windows at all.
@@ -476,64 +475,47 @@ std::string CannotOpen(std::string_view path) {
 
 }  // namespace
 
-DeckLoad LoadDeckFile(const std::string &path) {
-    DeckLoad result;
-    result.error.file = path;
-    if (path.empty()) {
-        result.error.message = "no file name";
-        return result;
-    }
-    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0) {
-        result.error.message = "a device path, not a file: a deck is read from a file";
-        return result;
-    }
+std::string ReadTextFile(const std::string &path, std::size_t maxBytes, const std::string &kind, std::string *text) {
+    if (path.empty()) return "no file name";
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0)
+        return "a device path, not a file: a " + kind + " is read from a file";
     const std::string device = WindowsDevice(path);
-    if (!device.empty()) {
-        result.error.message = "Windows opens this name as the device " + device +
-                               ", not as a file (in any folder, with any extension): give the deck another name";
-        return result;
-    }
+    if (!device.empty())
+        return "Windows opens this name as the device " + device +
+               ", not as a file (in any folder, with any extension): give the " + kind + " another name";
     // A wide path on Windows: a narrow one would go through the ANSI code page.
     std::filesystem::path file;
     try {
         file = std::filesystem::u8path(path);
     } catch (const std::exception &) {
-        result.error.message = "the file name is not valid UTF-8";
-        return result;
+        return "the file name is not valid UTF-8";
     }
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (error || !std::filesystem::exists(status)) {
-        result.error.message = CannotOpen(path);
-        return result;
-    }
-    if (std::filesystem::is_directory(status)) {
-        result.error.message = "a folder, not a deck file";
-        return result;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        result.error.message = "not a regular file (a device, a pipe or a socket): a deck is read from a file";
-        return result;
-    }
+    if (error || !std::filesystem::exists(status)) return CannotOpen(path);
+    if (std::filesystem::is_directory(status)) return "a folder, not a " + kind + " file";
+    if (!std::filesystem::is_regular_file(status))
+        return "not a regular file (a device, a pipe or a socket): a " + kind + " is read from a file";
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        result.error.message = CannotOpen(path);
-        return result;
-    }
-    std::string text;
+    if (!in) return CannotOpen(path);
+    text->clear();
     char chunk[4096];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxDeckFileBytes) {
-            result.error.message = "the file is larger than " + std::to_string(kMaxDeckFileBytes) + " bytes";
-            return result;
-        }
+        text->append(chunk, static_cast<std::size_t>(in.gcount()));
+        if (text->size() > maxBytes) return "the file is larger than " + std::to_string(maxBytes) + " bytes";
     }
-    if (in.bad()) {
-        result.error.message = "cannot read the file";
-        return result;
-    }
-    return ParseDeck(text, path);
+    if (in.bad()) return "cannot read the file";
+    return std::string();
+}
+
+DeckLoad LoadDeckFile(const std::string &path) {
+    std::string text;
+    const std::string error = ReadTextFile(path, kMaxDeckFileBytes, "deck", &text);
+    if (error.empty()) return ParseDeck(text, path);
+    DeckLoad result;
+    result.error.file = path;
+    result.error.message = error;
+    return result;
 }
 
 std::string FormatDeck(const std::vector<Card> &cards) {

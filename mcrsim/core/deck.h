@@ -110,6 +110,15 @@ DeckLoad LoadDeckFile(const std::string &path);
 constexpr const char *kCannotOpenFile = "cannot open the file";
 constexpr std::size_t kMaxDeckFileBytes = 1 << 20;
 
+// Reads a text file a person names (path in UTF-8) whole into *text, as deck and
+// scenario files are read: a name Windows opens as a device (aux, com1, ... in any
+// folder, with any extension), a folder, anything but a regular file and a file of more
+// than maxBytes are refused before or while reading. Returns empty, or what is wrong
+// ("a folder, not a KIND file"); kind names the file in those words ("deck").
+std::string ReadTextFile(const std::string &path, std::size_t maxBytes, const std::string &kind, std::string *text);
+// The device Windows opens for this path instead of a file ("AUX", "COM1"), or empty.
+std::string WindowsDevice(std::string_view path);
+
 // Deck text that ParseDeck reads back as the same cards.
 std::string FormatDeck(const std::vector<Card> &cards);
 

@@ -8,6 +8,7 @@
 #include "../core/wedge.h"
 #include "../control/control.h"
 #include "../relay.h"
+#include "scenario.h"
 #include "show.h"
 
 namespace mcrsim_tool {
@@ -23,6 +24,7 @@ struct Options {
     std::optional<DWORD> pid;
     std::optional<std::string> damage;
     std::optional<std::string> track;
+    std::optional<std::string> junit;
     bool check = false;
     bool help = false;
 };
@@ -60,7 +62,7 @@ std::string ParseOptions(const std::vector<std::string> &args, Options *options)
             arg = arg.substr(0, equals);
             hasValue = true;
         }
-        if (arg != "--pid" && arg != "--deck" && arg != "--damage" && arg != "--track")
+        if (arg != "--pid" && arg != "--deck" && arg != "--damage" && arg != "--track" && arg != "--junit")
             return "unknown option '" + arg + "'";
         if (!hasValue) {
             if (i + 1 >= args.size()) return arg + " needs a value";
@@ -76,6 +78,7 @@ std::string ParseOptions(const std::vector<std::string> &args, Options *options)
         }
         std::optional<std::string> *slot = arg == "--deck"     ? &options->deck
                                            : arg == "--damage" ? &options->damage
+                                           : arg == "--junit"  ? &options->junit
                                                                : &options->track;
         if (*slot) return arg + " is given twice";
         *slot = value;
@@ -83,18 +86,20 @@ std::string ParseOptions(const std::vector<std::string> &args, Options *options)
     return std::string();
 }
 
-// The options each command takes: deck, pid, damage (with track), and how many names.
+// The options each command takes: deck, pid, damage (with track), and how many names
+// (kFiles: one or more scenario files, with --junit).
 struct CommandInfo {
     const char *name;
     bool deck, pid, damage;
     size_t positional;
 };
+constexpr size_t kFiles = static_cast<size_t>(-1);
 
 const CommandInfo kCommands[] = {
     {"list", true, false, false, 0},  {"show", true, false, true, 1},   {"swipe", true, true, true, 1},
     {"check", true, true, true, 1},   {"apo", false, true, false, 0},
     {"status", false, true, false, 0}, {"wedge", false, true, false, 0}, {"relay", false, true, false, 0},
-    {"help", false, false, false, 0},
+    {"run", false, true, false, kFiles}, {"help", false, false, false, 0},
 };
 
 const CommandInfo *FindCommand(const std::string &name) {
@@ -109,6 +114,9 @@ std::string CheckOptions(const CommandInfo &info, const Options &options) {
     if (options.pid && !info.pid) return "'" + command + "' takes no --pid";
     if ((options.damage || options.track) && !info.damage) return "'" + command + "' takes no --damage or --track";
     if (options.track && !options.damage) return "--track goes with --damage";
+    if (options.junit && info.positional != kFiles) return "'" + command + "' takes no --junit";
+    if (info.positional == kFiles)
+        return options.positional.empty() ? "'" + command + "' needs a scenario file" : std::string();
     if (options.positional.size() > info.positional)
         return "'" + command + "' does not take '" + options.positional[info.positional] + "'";
     if (options.positional.size() < info.positional)
@@ -181,41 +189,20 @@ int List(const Options &options, Io &io) {
     return kExitOk;
 }
 
-// The card the command names, with the damage of --damage and --track added, and
-// words for it ("'full' with flip on iso2"). Returns kExitOk, or the exit code after
-// saying what is wrong (`done` names what did not happen: "nothing was swiped").
+// The card the command names, with the damage of --damage and --track added. Returns
+// kExitOk, or the exit code after saying what is wrong (`done` names what did not
+// happen: "nothing was swiped").
 int ChosenCard(const Options &options, Io &io, const std::string &done, mcrsim::Card *card, std::string *what) {
     LoadedDeck deck;
     if (!LoadDeck(options, io, &deck)) return kExitInput;
-    const std::string &name = options.positional[0];
-    const mcrsim::Card *found = mcrsim::FindCard(deck.cards, name);
-    if (found == nullptr) {
-        io.Err("mcrsim: no card '" + name + "' in " + deck.name + " (mcrsim list shows its cards); " + done + ".");
-        return kExitInput;
+    CardChoice choice = ChooseCard(deck.cards, deck.name, options.positional[0], options.damage, options.track);
+    if (choice.code == kExitUsage) return UsageError(io, choice.error);
+    if (choice.code != kExitOk) {
+        io.Err("mcrsim: " + choice.error + "; " + done + ".");
+        return choice.code;
     }
-    *card = *found;
-    *what = "'" + card->name + "'";
-    if (!options.damage) return kExitOk;
-    const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*options.damage);
-    if (kind == nullptr) {
-        std::string names;
-        for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
-        return UsageError(io, "unknown damage '" + *options.damage + "' (expected " + names + ")");
-    }
-    std::optional<mcrsim::Track> track;
-    const std::string trackName = options.track ? *options.track : "all";
-    if (trackName != "all") {
-        const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
-        if (format == nullptr) return UsageError(io, "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)");
-        track = format->track;
-    }
-    if (kind->kind == mcrsim::DamageKind::None) return kExitOk;
-    if (mcrsim::AddDamage(card, kind->kind, track) == 0) {
-        io.Err("mcrsim: card " + *what + " has no " + (track ? trackName + " track" : std::string("tracks")) +
-               " to damage (a blank stripe cannot be damaged); " + done + ".");
-        return kExitInput;
-    }
-    *what += " with " + std::string(kind->name) + " on " + (track ? trackName : std::string("every track"));
+    *card = std::move(choice.card);
+    *what = choice.what;
     return kExitOk;
 }
 
@@ -345,6 +332,48 @@ int Wedge(const Options &options, Io &io) {
 
 }  // namespace
 
+CardChoice ChooseCard(const std::vector<mcrsim::Card> &deck, const std::string &deckName, const std::string &name,
+                      const std::optional<std::string> &damage, const std::optional<std::string> &track) {
+    CardChoice choice;
+    const mcrsim::Card *found = mcrsim::FindCard(deck, name);
+    if (found == nullptr) {
+        choice.code = kExitInput;
+        choice.error = "no card '" + name + "' in " + deckName + " (mcrsim list shows its cards)";
+        return choice;
+    }
+    choice.card = *found;
+    choice.what = "'" + choice.card.name + "'";
+    if (!damage) return choice;
+    const mcrsim::DamageKindInfo *kind = mcrsim::FindDamageKind(*damage);
+    if (kind == nullptr) {
+        std::string names;
+        for (const auto &info : mcrsim::kDamageKinds) names += std::string(names.empty() ? "" : ", ") + info.name;
+        choice.code = kExitUsage;
+        choice.error = "unknown damage '" + *damage + "' (expected " + names + ")";
+        return choice;
+    }
+    std::optional<mcrsim::Track> hit;
+    const std::string trackName = track ? *track : "all";
+    if (trackName != "all") {
+        const mcrsim::TrackFormat *format = mcrsim::FindFormat(trackName);
+        if (format == nullptr) {
+            choice.code = kExitUsage;
+            choice.error = "unknown track '" + trackName + "' (expected iso1, iso2, jis2 or all)";
+            return choice;
+        }
+        hit = format->track;
+    }
+    if (kind->kind == mcrsim::DamageKind::None) return choice;
+    if (mcrsim::AddDamage(&choice.card, kind->kind, hit) == 0) {
+        choice.code = kExitInput;
+        choice.error = "card " + choice.what + " has no " + (hit ? trackName + " track" : std::string("tracks")) +
+                       " to damage (a blank stripe cannot be damaged)";
+        return choice;
+    }
+    choice.what += " with " + std::string(kind->name) + " on " + (hit ? trackName : std::string("every track"));
+    return choice;
+}
+
 std::vector<std::string> Usage() {
     return {
         "usage: mcrsim COMMAND [OPTIONS]",
@@ -362,6 +391,9 @@ std::vector<std::string> Usage() {
         "  mcrsim status [--pid N]          the reader's state",
         "  mcrsim wedge [--pid N]           swipes each keyboard-wedge line read from standard input",
         "  mcrsim relay [--pid N]           carries a panel's requests from another Wine prefix (scripts/run)",
+        "  mcrsim run FILE... [--junit REPORT] [--pid N]",
+        "                                   runs scenario files (steps that drive Stripewell through its",
+        "                                   windows and its reader, each checked); REPORT: JUnit XML",
         "  mcrsim help                      this text",
         "  mcrsim --version                 Stripewell's version, which this tool is part of",
         "Options:",
@@ -373,6 +405,8 @@ std::vector<std::string> Usage() {
         "  3 no Stripewell to drive; 4 its reader cannot take a card now (closed, powered off, not notifying,",
         "  or busy with another program);",
         "  5 swipe --check, check: Stripewell does not show what the reader read.",
+        "  run: 0 every step passed; 1 a step failed (or the report could not be written); 2 a scenario",
+        "  that does not parse, or a REPORT that may not be written; 3 and 4 as above.",
     };
 }
 
@@ -398,6 +432,7 @@ int Run(const std::vector<std::string> &args, Io &io) {
     if (options.command == "status") return Status(options, io);
     if (options.command == "relay") return Relay(options, io);
     if (options.command == "check") return Check(options, io);
+    if (options.command == "run") return mcrsim_scenario::RunFiles(options.positional, options.junit, options.pid, io);
     return Wedge(options, io);
 }
 

@@ -1,10 +1,13 @@
-// The control tool's commands (mcrsim list, show, swipe, apo, status, wedge), apart from
-// its process entry so that tests run them against their own simulated reader.
+// The control tool's commands (mcrsim list, show, swipe, apo, status, wedge, run), apart
+// from its process entry so that tests run them against their own simulated reader.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "../core/deck.h"
 
 namespace mcrsim_tool {
 
@@ -34,5 +37,17 @@ int Run(const std::vector<std::string> &args, Io &io);
 
 // The usage text, one line per element.
 std::vector<std::string> Usage();
+
+// A card of a deck chosen by name, with damage of one kind added to one track or all
+// (--damage KIND [--track TRACK] of swipe, check and show, and of a scenario's swipe).
+struct CardChoice {
+    int code = 0;       // kExitOk; kExitInput: no such card, or nothing to damage; kExitUsage: unknown damage or track
+    std::string error;  // what is wrong, for a person
+    mcrsim::Card card;
+    std::string what;   // "'full' with flip on iso2"
+};
+// deckName names the deck in the error ("the built-in deck", "deck FILE").
+CardChoice ChooseCard(const std::vector<mcrsim::Card> &deck, const std::string &deckName, const std::string &name,
+                      const std::optional<std::string> &damage, const std::optional<std::string> &track);
 
 }  // namespace mcrsim_tool

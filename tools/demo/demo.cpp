@@ -3,14 +3,20 @@
 //
 //   stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]
 //       Opens the card test dialog through the menu, swipes the built-in deck's "full"
-//       card and its damaged "err-parity" card through the simulated reader's mailbox,
-//       prints the three field texts after each swipe, opens the About dialog, saves
-//       main.png, card-full.png, card-err-parity.png and about.png into OUTPUT_DIR, and
-//       ends the program through its menu. Prints Stripewell's standard error (its debug
-//       lines) as it comes. Exit code 0, or 1 with the reason when something did not
-//       appear, did not fit the screen, was not the size it has on the handheld, the
-//       screen was not the one asked for, the program's debug lines did not come through,
-//       or the program did not end cleanly.
+//       card and its damaged "err-parity" card through the simulated reader's mailbox
+//       and closes the dialog (a scenario, run as `mcrsim run` runs one), prints the
+//       three field texts after each swipe, opens the About dialog, saves main.png,
+//       card-full.png, card-err-parity.png and about.png into OUTPUT_DIR, and ends the
+//       program through its menu. Prints Stripewell's standard error (its debug lines) as
+//       it comes. Exit code 0, or 1 with the reason when something did not appear, did
+//       not fit the screen, was not the size it has on the handheld, a step of the
+//       scenario failed, the screen was not the one asked for, the program's debug lines
+//       did not come through, or the program did not end cleanly.
+//   stripewell-demo.exe scenario FILE... [--junit REPORT] [--since UNIX_MS] [--screen WxH|none]
+//       Starts the program, runs the scenario files against it as `mcrsim run FILE...
+//       --pid N` does (docs/scenarios.md), prints its debug lines among the steps' lines,
+//       and ends it through its menu. Exits with the run's code (1 also when the program
+//       did not end cleanly).
 //   stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]
 //       Starts the program for a person, prints "main window shown ... (process N)" once
 //       its main window shows, prints its debug lines as they come, and waits for it to
@@ -28,12 +34,12 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "../windows/find_window.h"
-#include "../../mcrsim/core/deck.h"
-#include "../../mcrsim/remote_client.h"
-#include "../../mcrsim/simcard.h"
+#include "../../mcrsim/tool/scenario.h"
 #include "../../res/resource.h"
 #include "../capture/capture.h"
 
@@ -45,8 +51,9 @@ constexpr DWORD kWindowWaitMs = 20000;  // a cold Wine start can be slow
 // machine the card test dialog once took more than 5 s to open after a 15 s start.
 constexpr DWORD kWaitMs = 15000;
 constexpr wchar_t kMainClass[] = L"STRIPEWELL";
-constexpr wchar_t kCardCaption[] = L" * Stripewell *";
 constexpr wchar_t kAboutCaption[] = L"About Stripewell";
+// The demo's card test: driven as `mcrsim run` drives a scenario file.
+constexpr char kCardScenario[] = "open\nswipe full\nswipe err-parity\nclose\n";
 // The largest side of a screen taken to be the handheld's (as port/devscreen.cpp).
 constexpr int kHandheldMaxSide = 640;
 // The dialogs' client areas on the handheld: their templates in its 6 x 13 dialog font.
@@ -260,56 +267,34 @@ std::wstring FieldText(HWND dlg, int id) {
     return text;
 }
 
-// How a field starts for what the reader handed over: a failed track shows its error
-// code ("Error:" and the code in lower-case hex); a good one its data characters in
-// upper-case hex, two digits each.
-std::string ExpectedStart(const mcrsim::TrackRead &track) {
-    char text[8];
-    if (track.status != 1) {
-        std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(track.status));
-        return std::string("Error:") + text;
+// Prints the program's debug lines before each line of a scenario's run, so that they
+// come in the order they happened.
+class ScenarioIo : public mcrsim_tool::Io {
+public:
+    void Out(const std::string &line) override {
+        DrainStderr();
+        Say(line);
     }
-    std::string hex;
-    for (size_t i = 0; i < track.length; ++i) {
-        std::snprintf(text, sizeof text, "%02X", track.bytes[i]);
-        hex += text;
+    void Err(const std::string &line) override {
+        DrainStderr();
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
     }
-    return hex;
-}
+    Read ReadLine(std::string *) override { return Read::End; }
+};
 
-// Swipes the built-in deck's card `name` and prints what the three fields show.
-void SwipeCard(HWND card, mcrsim_remote::Client &reader, const char *name, const std::wstring &dir) {
-    const mcrsim::Card *found = mcrsim::FindCard(mcrsim::DefaultDeck(), name);
-    if (found == nullptr) {
-        Fail(std::string("the built-in deck has no card ") + name);
-        return;
-    }
-    // Empty fields first, so that the texts read afterwards are this swipe's.
-    SendMessageW(GetDlgItem(card, IDC_CLEAR), BM_CLICK, 0, 0);
-    Say(std::string("swipe ") + name + " (" + found->title + ")");
-    const mcrsim::CardRead read = mcrsim::ReadCard(*found);
-    const auto reply = reader.Swipe(mcrsim::ToSimCard(read));
-    if (!reply || reply->result != 1) {
-        Fail(std::string("the reader did not take the card ") + name + ": " + Narrow(reader.error()));
-        return;
-    }
-    if (!WaitFor([&] { return !FieldText(card, IDC_JIS2).empty(); })) {
-        Fail(std::string("the fields showed nothing after swiping ") + name);
-        return;
-    }
+// After each step of the demo's card test: the dialog's size once it opened; the three
+// fields and a picture of the dialog after each swipe.
+void AfterCardStep(const std::wstring &dir, const mcrsim_scenario::Step &step, HWND dialog) {
+    if (step.kind == mcrsim_scenario::StepKind::Open) CheckDialog(dialog, "card test dialog", kCardClient);
+    if (step.kind != mcrsim_scenario::StepKind::Swipe) return;
     Settle();
     const struct {
         int id;
         const char *label;
     } fields[] = {{IDC_ISO1, "ISO1"}, {IDC_ISO2, "ISO2"}, {IDC_JIS2, "JIS2"}};
-    for (int t = 0; t < 3; ++t) {
-        const std::string shown = Narrow(FieldText(card, fields[t].id));
-        Say(std::string("  ") + fields[t].label + ": " + shown);
-        const std::string expected = ExpectedStart(read.tracks[t]);
-        if (shown.compare(0, expected.size(), expected) != 0)
-            Fail(std::string(fields[t].label) + " after swiping " + name + " should start with \"" + expected + "\"");
-    }
-    Save(dir, L"card-" + std::wstring(name, name + std::strlen(name)) + L".png", card);
+    for (const auto &field : fields) Say(std::string("  ") + field.label + ": " + Narrow(FieldText(dialog, field.id)));
+    Save(dir, L"card-" + std::wstring(step.card.begin(), step.card.end()) + L".png", dialog);
 }
 
 // Ends the program through its menu and checks that it ended cleanly.
@@ -326,41 +311,35 @@ void EndProgram(HWND main) {
     if (code != 0) Fail("Stripewell ended with exit code " + std::to_string(code));
 }
 
-int RunDemo(const std::wstring &dir, long long since) {
-    CreateDirectoryW(dir.c_str(), nullptr);
-    Say("starting Stripewell");
-    if (!StartProgram()) return 1;
+// Starts the program and waits for its main window (WaitForMainWindow); nullptr, with
+// the program ended, when it did not show.
+HWND StartAndShow(long long since) {
+    if (!StartProgram()) return nullptr;
     HWND main = WaitForMainWindow(since);
     if (main == nullptr) {
         DrainStderr();
         TerminateProcess(g_process, 1);
-        return 1;
     }
+    return main;
+}
+
+int RunDemo(const std::wstring &dir, long long since) {
+    CreateDirectoryW(dir.c_str(), nullptr);
+    Say("starting Stripewell");
+    HWND main = StartAndShow(since);
+    if (main == nullptr) return 1;
     SetForegroundWindow(main);
     Settle();
     Save(dir, L"main.png", main);
 
-    Say("menu: card test (WM_COMMAND 40004)");
-    PostMessageW(main, WM_COMMAND, IDM_CARD_TEST, 0);
-    HWND card = WaitForWindow(L"#32770", kCardCaption);
-    if (card == nullptr) {
-        Fail("the card test dialog did not appear");
-    } else {
-        CheckDialog(card, "card test dialog", kCardClient);
-        mcrsim_remote::Client reader(g_pid);
-        if (!reader.connected()) Fail("cannot reach the simulated reader: " + Narrow(reader.error()));
-        const bool listening = reader.connected() && WaitFor([&] {
-            const auto reply = reader.State();
-            return reply && reply->state.fNotify;
-        });
-        if (reader.connected() && !listening) Fail("the reader was not opened for swipes");
-        if (listening) {
-            SwipeCard(card, reader, "full", dir);
-            SwipeCard(card, reader, "err-parity", dir);
-        }
-        SendMessageW(GetDlgItem(card, IDC_CLOSE), BM_CLICK, 0, 0);
-        if (!WaitFor([&] { return !IsWindow(card); })) Fail("the card test dialog did not close");
-    }
+    Say("the card test dialog, as a scenario: open, swipe full, swipe err-parity, close");
+    const mcrsim_scenario::Parsed card = mcrsim_scenario::ParseScenario(kCardScenario, "demo");
+    ScenarioIo io;
+    const int result = mcrsim_scenario::Run({card.scenario}, g_pid, std::nullopt, io,
+                                            [&](const mcrsim_scenario::Step &step, HWND dialog) {
+                                                AfterCardStep(dir, step, dialog);
+                                            });
+    if (result != 0) Fail("a step of the card test failed (exit code " + std::to_string(result) + ")");
 
     Say("menu: about (WM_COMMAND 40003)");
     PostMessageW(main, WM_COMMAND, IDM_ABOUT, 0);
@@ -382,14 +361,23 @@ int RunDemo(const std::wstring &dir, long long since) {
     return g_failures == 0 ? 0 : 1;
 }
 
+// Runs scenario files against a Stripewell of its own, which it starts only once the
+// files parse and the report may be written.
+int RunScenario(const std::vector<std::string> &files, const std::optional<std::string> &junit, long long since) {
+    ScenarioIo io;
+    std::vector<mcrsim_scenario::Scenario> scenarios;
+    const int prepared = mcrsim_scenario::Prepare(files, junit, io, &scenarios);
+    if (prepared != 0) return prepared;
+    HWND main = StartAndShow(since);
+    if (main == nullptr) return 1;
+    const int result = mcrsim_scenario::Run(scenarios, g_pid, junit, io);
+    EndProgram(main);
+    return result != 0 ? result : g_failures == 0 ? 0 : 1;
+}
+
 int RunLaunch(long long since) {
-    if (!StartProgram()) return 1;
     // Its line "main window shown ... (process N)" tells scripts/run the program is up.
-    if (WaitForMainWindow(since) == nullptr) {
-        DrainStderr();
-        TerminateProcess(g_process, 1);
-        return 1;
-    }
+    if (StartAndShow(since) == nullptr) return 1;
     WaitFor(Ended, INFINITE);
     DrainStderr();
     DWORD code = 0;
@@ -404,7 +392,10 @@ int wmain(int argc, wchar_t **argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     const int positional = command == L"demo" ? 1 : 0;  // demo's OUTPUT_DIR
     // Options after the command and its argument, in any order.
-    bool badOption = command != L"demo" && command != L"launch";
+    const bool scenario = command == L"scenario";
+    bool badOption = command != L"demo" && command != L"launch" && !scenario;
+    std::vector<std::string> scenarioFiles;
+    std::optional<std::string> junit;
     for (int i = 2 + positional; i < argc && !badOption; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::wcscmp(argv[i], L"--since") == 0 && hasValue)
@@ -412,12 +403,19 @@ int wmain(int argc, wchar_t **argv) {
         else if (std::wcscmp(argv[i], L"--screen") == 0 && hasValue)
             badOption = std::wcscmp(argv[++i], L"none") != 0 &&
                         std::swscanf(argv[i], L"%ldx%ld", &g_expectedScreen.cx, &g_expectedScreen.cy) != 2;
+        else if (scenario && std::wcscmp(argv[i], L"--junit") == 0 && hasValue && !junit)
+            junit = Narrow(argv[++i]);
+        else if (scenario && argv[i][0] != L'-')
+            scenarioFiles.push_back(Narrow(argv[i]));
         else
             badOption = true;
     }
-    if (!badOption && argc >= 2 + positional) return command == L"demo" ? RunDemo(argv[2], since) : RunLaunch(since);
+    if (scenario && !badOption && !scenarioFiles.empty()) return RunScenario(scenarioFiles, junit, since);
+    if (!scenario && !badOption && argc >= 2 + positional)
+        return command == L"demo" ? RunDemo(argv[2], since) : RunLaunch(since);
     std::fprintf(stderr,
                  "usage: stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]\n"
+                 "       stripewell-demo.exe scenario FILE... [--junit REPORT] [--since UNIX_MS] [--screen WxH|none]\n"
                  "       stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]\n");
     return 2;
 }
