@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../mcrsim/remote_client.h"
+#include "../mcrsim/client/mailbox_client.h"
 #include "../res/resource.h"
 #include "support/childprocess.h"
 #include "support/testsupport.h"
@@ -92,7 +92,7 @@ std::wstring Field(HWND dlg, int id) {
 
 // Opens the card test dialog through the menu command and waits until its reader
 // takes cards (notification on).
-HWND OpenCardDialog(Program &program, mcrsim_remote::Client &reader) {
+HWND OpenCardDialog(Program &program, mcrsim_mailbox::Client &reader) {
     PostMessageW(program.main(), WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
     HWND dlg = program.WaitForDialog(L" * Stripewell *");
     if (dlg == nullptr) return nullptr;
@@ -116,7 +116,7 @@ TEST(EndToEndTest, CardSessionShowsTracksClearsSwitchesPowerOffAndExitsWithZero)
     EXPECT_EQ(WindowText(program.main()), L"Stripewell");
     EXPECT_NE(GetDlgItem(program.main(), ID_CMDBAR), nullptr) << "the command bar";
 
-    mcrsim_remote::Client reader(program.pid());
+    mcrsim_mailbox::Client reader(program.pid());
     ASSERT_TRUE(reader.connected()) << Narrow(reader.error());
     HWND dlg = OpenCardDialog(program, reader);
     ASSERT_NE(dlg, nullptr) << program.Stderr();
@@ -193,7 +193,7 @@ class EndAfterCardDialogTest : public ::testing::TestWithParam<const char *> {};
 TEST_P(EndAfterCardDialogTest, EndsWithExitCodeZeroWhileTheWorkersWait) {
     Program program;
     ASSERT_TRUE(program.Start());
-    mcrsim_remote::Client reader(program.pid());
+    mcrsim_mailbox::Client reader(program.pid());
     ASSERT_TRUE(reader.connected()) << Narrow(reader.error());
     HWND dlg = OpenCardDialog(program, reader);
     ASSERT_NE(dlg, nullptr) << program.Stderr();

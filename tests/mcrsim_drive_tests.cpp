@@ -18,11 +18,11 @@
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/panel/panel_ids.h"
-#include "../mcrsim/remote_client.h"
+#include "../mcrsim/client/mailbox_client.h"
 #include "../mcrsim/control/control.h"
-#include "../mcrsim/utf8.h"
+#include "../mcrsim/text/utf8.h"
 #include "../res/resource.h"
-#include "../tools/windows/find_window.h"
+#include "../mcrsim/client/find_window.h"
 
 namespace {
 
@@ -175,7 +175,7 @@ public:
         PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
         dialog_ = process_.WaitForWindow(L"#32770", L" * Stripewell *");
         if (dialog_ == nullptr) return ::testing::AssertionFailure() << "no card test dialog";
-        mcrsim_remote::Client reader(process_.pid());
+        mcrsim_mailbox::Client reader(process_.pid());
         if (!WaitFor([&] {
                 const auto reply = reader.State();
                 return reply && reply->state.fOpen && reply->state.fNotify;
@@ -519,7 +519,7 @@ TEST(MCRSimDrive, RelayCarriesSwipesAndTheDialogAndThePanelSeesItEnd) {
     Pipe requests, replies;
     testing_support::ChildProcess relay;
     ASSERT_TRUE(StartRelay(&relay, program.pid(), &requests, &replies));
-    mcrsim_control::Connection connection(mcrsim_remote::RelayPipes{requests.write, replies.read}, program.pid());
+    mcrsim_control::Connection connection(mcrsim_relay::Pipes{requests.write, replies.read}, program.pid());
     const mcrsim::CardRead read = mcrsim::ReadCard(DeckCard("err-parity"));
     EXPECT_EQ(connection.Swipe(read, "'err-parity'").code, 0) << connection.Lost().message;
     const mcrsim_control::Outcome check = connection.Check(read);
@@ -660,7 +660,7 @@ struct Started {
             }, 3 * kWaitMs))
             return ::testing::AssertionFailure() << "no Stripewell with a panel: " << start.Stderr();
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
-        mcrsim_remote::Client reader(stripewell);
+        mcrsim_mailbox::Client reader(stripewell);
         if (!WaitFor([&] {
                 dialog = window_search::FindTopLevel(stripewell, L"#32770", L" * Stripewell *", true);
                 const auto reply = reader.State();
@@ -671,7 +671,7 @@ struct Started {
     }
 
     DWORD Swipes() const {
-        mcrsim_remote::Client reader(stripewell);
+        mcrsim_mailbox::Client reader(stripewell);
         const auto reply = reader.State();
         return reply ? reply->state.dwSwipes : 0xFFFFFFFF;
     }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../mcrsim/mcrsim.h"
+#include "../mcrsim/dll/mcrsim.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"

@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "../../reader/mcrlib.h"
-#include "../simcard.h"
-#include "../utf8.h"
+#include "../client/find_window.h"
+#include "../client/mailbox_client.h"
+#include "../dll/simcard.h"
+#include "../text/utf8.h"
 
 namespace mcrsim_control {
 
@@ -149,14 +151,14 @@ std::string FieldDifference(mcrsim::Track which, const std::wstring &shown, cons
     return name + ": Stripewell shows " + DecodeField(shown) + ", the reader read " + TrackResultText(read);
 }
 
-bool ShowsRead(const mcrsim_remote::Fields &fields, const CardRead &read) {
+bool ShowsRead(const mcrsim_dialog::Fields &fields, const CardRead &read) {
     if (!fields.dialog) return false;
     for (mcrsim::Track t : mcrsim::kTracks)
         if (!FieldDifference(t, fields.text[static_cast<int>(t)], read[t]).empty()) return false;
     return true;
 }
 
-std::string Verdict(const mcrsim_remote::Fields &fields, const CardRead &read) {
+std::string Verdict(const mcrsim_dialog::Fields &fields, const CardRead &read) {
     if (!fields.dialog) return "The card test dialog is not open: nothing to compare.";
     std::string differences;
     for (mcrsim::Track t : mcrsim::kTracks) {
@@ -202,22 +204,22 @@ std::string StateSummary(DWORD pid, const MCRSimState &state) {
 }
 
 Connection::Connection(std::optional<DWORD> pid) {
-    pid_ = pid ? *pid : mcrsim_remote::FindStripewell();
+    pid_ = pid ? *pid : window_search::FindStripewell();
     if (pid_ == 0) {
         failure_ = {kExitNoStripewell, NoStripewellMessage(), std::nullopt};
         return;
     }
     process_ = OpenProcess(SYNCHRONIZE, FALSE, pid_);
-    client_ = std::make_unique<mcrsim_remote::Client>(pid_);
-    if (!client_->connected()) {
-        std::string why = Utf8(client_->error());
+    reader_ = std::make_unique<mcrsim_mailbox::Client>(pid_);
+    if (!reader_->connected()) {
+        std::string why = Utf8(reader_->error());
         if (pid) why += " (is --pid the process id of a running Stripewell?)";
         failure_ = {kExitNoStripewell, "Cannot reach the card reader: " + why + ".", std::nullopt};
     }
 }
 
-Connection::Connection(mcrsim_remote::RelayPipes relay, DWORD pid) : pid_(pid) {
-    client_ = std::make_unique<mcrsim_remote::Client>(relay);
+Connection::Connection(mcrsim_relay::Pipes relay, DWORD pid) : pid_(pid) {
+    reader_ = std::make_unique<mcrsim_relay::Client>(relay);
 }
 
 Connection::~Connection() {
@@ -232,16 +234,16 @@ std::optional<Outcome> Connection::Unreachable() const {
 }
 
 Outcome Connection::Lost() {
-    if (!client_) return failure_;
-    const std::string why = Utf8(client_->error());
-    switch (client_->failure()) {
-    case mcrsim_remote::Failure::Busy:
+    if (!reader_) return failure_;
+    const std::string why = Utf8(reader_->error());
+    switch (reader_->failure()) {
+    case mcrsim_mailbox::Failure::Busy:
         return {kExitNotReady,
                 "Stripewell's card reader is busy: " + why + "; try again when that program has finished with it.",
                 std::nullopt};
-    case mcrsim_remote::Failure::RelayEnded:
+    case mcrsim_mailbox::Failure::RelayEnded:
         return {kExitNoStripewell, "Stripewell cannot be reached: " + why + ".", std::nullopt};
-    case mcrsim_remote::Failure::Nonsense:
+    case mcrsim_mailbox::Failure::Nonsense:
         return {kExitNoStripewell, "Stripewell's card reader gave an answer that makes no sense: " + why + ".",
                 std::nullopt};
     default: return {kExitNoStripewell, "Stripewell's card reader does not answer: " + why + ".", std::nullopt};
@@ -250,18 +252,18 @@ Outcome Connection::Lost() {
 
 Outcome Connection::State() {
     if (auto why = Unreachable()) return *why;
-    const auto reply = client_->State();
+    const auto reply = reader_->State();
     if (!reply) return Lost();
     return {kExitOk, StateSummary(pid_, reply->state), reply->state};
 }
 
 Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
     if (auto why = Unreachable()) return *why;
-    const auto reply = client_->Swipe(mcrsim::ToSimCard(read));
+    const auto reply = reader_->Swipe(mcrsim::ToSimCard(read));
     if (!reply) return Lost();
     if (reply->result == 1)
         return {kExitOk, "Swiped " + what + ": " + ReadSummary(read) + ".", reply->state};
-    if (reply->result == mcrsim_remote::kResultRefused)
+    if (reply->result == mcrsim_mailbox::kResultRefused)
         return {kExitInput, "Not swiped: the reader refused the card: " + reply->note + ".", reply->state};
     std::string reason = NotReadyReason(reply->state);
     if (reason.empty())
@@ -271,7 +273,7 @@ Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
 
 Outcome Connection::PowerOff() {
     if (auto why = Unreachable()) return *why;
-    const auto before = client_->State();
+    const auto before = reader_->State();
     if (!before) return Lost();
     if (!before->state.fOpen || !before->state.fNotify)
         return {kExitNotReady, "Not powered off: " + NotReadyReason(before->state), before->state};
@@ -280,7 +282,7 @@ Outcome Connection::PowerOff() {
                 "The reader is already powered off: move the mouse over the card test dialog (or switch its APO box "
                 "off) to resume it.",
                 before->state};
-    const auto reply = client_->PowerOff();
+    const auto reply = reader_->PowerOff();
     if (!reply) return Lost();
     if (reply->result != 1)
         return {kExitNotReady, "The reader powered off, but Stripewell was not told (its power-off event does not exist).",
@@ -288,19 +290,19 @@ Outcome Connection::PowerOff() {
     return {kExitOk, "Powered the reader off: Stripewell was told and shows APO in the card test dialog.", reply->state};
 }
 
-std::optional<mcrsim_remote::Fields> Connection::ReadDialog() {
+std::optional<mcrsim_dialog::Fields> Connection::ReadDialog() {
     if (Unreachable()) return std::nullopt;
-    return client_->ReadDialog();
+    return reader_->ReadDialog();
 }
 
 Outcome Connection::Check(const CardRead &read, std::vector<std::string> *shown) {
     // The workers write the three fields one after the other after the swipe.
     constexpr DWORD kSettleMs = 3000, kStepMs = 50;
     const DWORD start = GetTickCount();
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     for (bool quitting = false;;) {
         if (auto why = Unreachable()) return *why;
-        fields = client_->ReadDialog();
+        fields = reader_->ReadDialog();
         if (!fields) return Lost();
         if (quitting || ShowsRead(*fields, read) || GetTickCount() - start >= kSettleMs) break;
         // Keep this thread's own windows answering while waiting (a test may be

@@ -25,7 +25,7 @@
 #include "../core/deck.h"
 #include "../core/wedge.h"
 #include "../control/control.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 #include "panel_ids.h"
 #include "stripewell_version.h"
 #include "track_window.h"
@@ -73,7 +73,7 @@ void SetText(HWND dlg, int id, const std::string &text) {
 
 // What the card test dialog showed after a job: each field decoded, and whether they
 // show the panel's last swipe.
-void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_remote::Fields> &fields) {
+void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_dialog::Fields> &fields) {
     Panel &p = g_panel;
     for (mcrsim::Track t : mcrsim::kTracks) {
         const int i = static_cast<int>(t);

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "../client/find_window.h"
+
 namespace mcrsim_panel {
 
 using mcrsim_control::Connection;
@@ -36,11 +38,11 @@ Connection &Connect(const Worker::Shared &shared, std::unique_ptr<Connection> &c
     if (shared.relay) {
         if (!connection)
             connection = std::make_unique<Connection>(
-                mcrsim_remote::RelayPipes{GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_INPUT_HANDLE)},
+                mcrsim_relay::Pipes{GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_INPUT_HANDLE)},
                 *shared.pid);
         return *connection;
     }
-    const DWORD wanted = shared.pid ? *shared.pid : mcrsim_remote::FindStripewell();
+    const DWORD wanted = shared.pid ? *shared.pid : window_search::FindStripewell();
     if (!connection || !connection->connected() || connection->pid() != wanted)
         connection = std::make_unique<Connection>(shared.pid);
     return *connection;

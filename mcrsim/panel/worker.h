@@ -12,7 +12,6 @@
 #include <string>
 
 #include "../core/deck.h"
-#include "../remote_client.h"
 #include "../control/control.h"
 
 namespace mcrsim_panel {
@@ -29,7 +28,7 @@ struct Result {
     Job job;
     mcrsim_control::Outcome outcome;              // Poll: the reader's state
     DWORD pid = 0;                                // the Stripewell asked
-    std::optional<mcrsim_remote::Fields> fields;  // the card test dialog after the job
+    std::optional<mcrsim_dialog::Fields> fields;  // the card test dialog after the job
 };
 
 class Worker {

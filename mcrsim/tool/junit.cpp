@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "../core/deck.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 
 namespace mcrsim_junit {
 

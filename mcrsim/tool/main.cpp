@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../core/lines.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 #include "stripewell_version.h"
 #include "tool.h"
 

@@ -8,10 +8,10 @@
 
 #include "../../reader/mcrlib.h"
 #include "../../res/resource.h"
-#include "../../tools/windows/find_window.h"
+#include "../client/find_window.h"
 #include "../control/control.h"
 #include "../core/lines.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 #include "junit.h"
 
 namespace mcrsim_scenario {
@@ -261,7 +261,7 @@ Did FromOutcome(const Outcome &outcome) {
 std::string Seconds(DWORD ms) { return std::to_string(ms / 1000) + " s"; }
 
 // "iso1 shows \"B3530...\"" for each field of the dialog.
-std::vector<std::string> Shown(const mcrsim_remote::Fields &fields) {
+std::vector<std::string> Shown(const mcrsim_dialog::Fields &fields) {
     std::vector<std::string> lines;
     for (mcrsim::Track t : mcrsim::kTracks)
         lines.push_back(std::string(mcrsim::FormatOf(t).name) + " shows " +
@@ -289,7 +289,7 @@ private:
 
     // The reader's state now; nullopt when it could not be had (then lost_ says why).
     std::optional<MCRSimState> StateNow();
-    std::optional<mcrsim_remote::Fields> FieldsNow();
+    std::optional<mcrsim_dialog::Fields> FieldsNow();
     // Why the reader could not be asked, as what the step did.
     Did Lost() const { return FromOutcome(*lost_); }
     // Clicks a control of the card test dialog as a person would (BM_CLICK), waiting
@@ -341,7 +341,7 @@ std::optional<MCRSimState> Driver::StateNow() {
     return std::nullopt;
 }
 
-std::optional<mcrsim_remote::Fields> Driver::FieldsNow() {
+std::optional<mcrsim_dialog::Fields> Driver::FieldsNow() {
     auto fields = connection_->ReadDialog();
     if (!fields) {
         // The process ended, or the mailbox did not answer: the state request says which.
@@ -428,7 +428,7 @@ Did Driver::Swipe(const Step &step) {
 
 Did Driver::Expect(const Step &step) {
     const int t = static_cast<int>(step.track);
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     WaitFor([&] { return !(fields = FieldsNow()) || !fields->dialog || fields->text[t] == step.expected; }, kSettleMs);
     if (lost_) return Lost();
     if (!fields->dialog) return Failed("the card test dialog is not open");
@@ -442,7 +442,7 @@ Did Driver::Clear() {
     HWND dialog = Dialog();
     if (dialog == nullptr) return Failed("the card test dialog is not open");
     if (!Click(dialog, IDC_CLEAR)) return Failed("Stripewell did not answer the click on CLEAR within " + Seconds(kSettleMs));
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     const auto empty = [&] {
         for (const std::wstring &text : fields->text)
             if (!text.empty()) return false;
@@ -487,7 +487,7 @@ Did Driver::Apo(bool on) {
 Did Driver::PowerOff() {
     const Outcome outcome = connection_->PowerOff();
     if (outcome.code != kExitOk) return FromOutcome(outcome);
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     std::optional<MCRSimState> state;
     const auto shown = [&] {
         for (const std::wstring &text : fields->text)

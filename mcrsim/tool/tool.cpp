@@ -6,8 +6,10 @@
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
 #include "../core/wedge.h"
+#include "../client/find_window.h"
+#include "../client/mailbox_client.h"
+#include "../client/relay.h"
 #include "../control/control.h"
-#include "../relay.h"
 #include "scenario.h"
 #include "show.h"
 
@@ -248,10 +250,10 @@ int Check(const Options &options, Io &io) {
 // scripts/run starts in a prefix of its own) to the reader of Stripewell: one line in,
 // one line out, until standard input ends.
 int Relay(const Options &options, Io &io) {
-    mcrsim_remote::Client client(options.pid.value_or(mcrsim_remote::FindStripewell()));
+    mcrsim_mailbox::Client client(options.pid.value_or(window_search::FindStripewell()));
     std::string line;
     for (Io::Read read; (read = io.ReadLine(&line)) != Io::Read::End;)
-        io.Out(read == Io::Read::Line ? mcrsim_remote::RelayAnswer(client, line) : mcrsim_remote::RelayAnswerTooLong());
+        io.Out(read == Io::Read::Line ? mcrsim_relay::AnswerRequest(client, line) : mcrsim_relay::AnswerTooLongRequest());
     return kExitOk;
 }
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/windows/find_window.h"
-#include "../../mcrsim/remote_client.h"
+#include "../../mcrsim/client/find_window.h"
+#include "../../mcrsim/client/mailbox_client.h"
 #include "../../tools/capture/capture.h"
 #include "../../res/resource.h"
 #include "../support/testsupport.h"
@@ -143,7 +143,8 @@ int wmain(int argc, wchar_t **argv) {
     const std::wstring out = argv[1];
     CreateDirectoryW(out.c_str(), nullptr);
 
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     const std::wstring exe = BesideMe(L"Stripewell.exe");
     std::wstring cmd = L"\"" + exe + L"\"";
@@ -186,7 +187,7 @@ int wmain(int argc, wchar_t **argv) {
     if (card == nullptr) {
         Fail("no card test dialog");
     } else {
-        mcrsim_remote::Client reader(g_pid);
+        mcrsim_mailbox::Client reader(g_pid);
         WaitFor([&] {
             auto reply = reader.State();
             return reply && reply->state.fNotify;

@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "../windows/find_window.h"
+#include "../../mcrsim/client/find_window.h"
 #include "../../mcrsim/tool/scenario.h"
 #include "../../res/resource.h"
 #include "../capture/capture.h"

@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <string>
 
-#include "../../mcrsim/utf8.h"
+#include "../../mcrsim/text/utf8.h"
 #include "../../res/resource.h"
-#include "../windows/find_window.h"
+#include "../../mcrsim/client/find_window.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The lines `mcrsim relay` and its client (the panel, in a Wine prefix of its own)
 // send each other: one request line, then one answer line.
 //
-//   M<hex>                     a mailbox (remote.h) as its bytes in hex: a request, and
+//   M<hex>                     a mailbox (mailbox.h) as its bytes in hex: a request, and
 //                              the same mailbox back, with the reply, as its answer
 //   F                          a request for the card test dialog's three fields
 //   F<0|1> <hex> <hex> <hex>   its answer: whether the dialog is open, then each field's

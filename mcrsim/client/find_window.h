@@ -1,10 +1,13 @@
-// Finding another process's top-level windows, for the programs and tests that drive
-// Stripewell from outside (the demo driver, the screenshot and end-to-end tests).
+// Finding Stripewell and another process's top-level windows from outside, for the
+// programs and tests that drive it (the control layer, the demo, the start program).
 #pragma once
 
 #include <windows.h>
 
 namespace window_search {
+
+// The process id of a running Stripewell (found by its main window class), or 0.
+DWORD FindStripewell();
 
 // A top-level window of process pid with this class and, when caption is not null,
 // this caption; with visibleOnly, only a visible one. nullptr when there is none.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/deck.h"
+#include "../core/deck.h"
 #include "mcrsim.h"
 
 namespace mcrsim {

@@ -1,8 +1,20 @@
+// Finding windows of other processes; see find_window.h.
 #include "find_window.h"
 
 #include <cwchar>
 
 namespace window_search {
+
+namespace {
+constexpr const wchar_t *kMainWindowClass = L"STRIPEWELL";
+}  // namespace
+
+DWORD FindStripewell() {
+    HWND main = FindWindowW(kMainWindowClass, nullptr);
+    DWORD pid = 0;
+    if (main != nullptr) GetWindowThreadProcessId(main, &pid);
+    return pid;
+}
 
 HWND FindTopLevel(DWORD pid, const wchar_t *cls, const wchar_t *caption, bool visibleOnly) {
     struct Search {

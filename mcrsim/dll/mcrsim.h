@@ -67,7 +67,7 @@ void MCRSimSetApoUnitMs(DWORD dwMs);
 
 void MCRSimGetState(MCRSimState *pState);
 
-// The mailbox (remote.h) answers the next request from another process dwMs later (at
+// The mailbox (mailbox.h) answers the next request from another process dwMs later (at
 // most a minute), as a Stripewell that is busy would: tests of clients that give up.
 void MCRSimDelayNextMailboxReply(DWORD dwMs);
 
