@@ -44,7 +44,8 @@ std::string AllDataChars(const TrackFormat &format) {
     return chars;
 }
 
-std::string Fill(const TrackFormat &format, std::size_t count) {
+// count data characters the track can hold, taken in turn from all of them.
+std::string SampleData(const TrackFormat &format, std::size_t count) {
     const std::string pool = AllDataChars(format);
     std::string data;
     for (std::size_t i = 0; i < count; ++i) data.push_back(pool[(i * 7) % pool.size()]);
@@ -112,7 +113,7 @@ TEST(CardTrackBits, DataOutsideTheTrackIsRefused) {
 TEST(CardRoundTrip, EveryTrackBothDirections) {
     for (Track t : kTracks) {
         const TrackFormat &format = FormatOf(t);
-        std::vector<std::string> samples = {"", Fill(format, format.bufferBytes)};
+        std::vector<std::string> samples = {"", SampleData(format, format.bufferBytes)};
         const std::string all = AllDataChars(format);
         for (std::size_t i = 0; i < all.size(); i += format.bufferBytes) samples.push_back(all.substr(i, format.bufferBytes));
         for (const std::string &data : samples) {
@@ -137,8 +138,8 @@ TEST(CardRoundTrip, EveryTrackBothDirections) {
 TEST(CardRoundTrip, BufferLimitIsTooLong) {
     for (Track t : kTracks) {
         const TrackFormat &format = FormatOf(t);
-        EXPECT_EQ(Swipe(format, Fill(format, format.bufferBytes)).status, kTrackGood) << format.name;
-        EXPECT_EQ(Swipe(format, Fill(format, format.bufferBytes + 1)).status, kErrTooLong) << format.name;
+        EXPECT_EQ(Swipe(format, SampleData(format, format.bufferBytes)).status, kTrackGood) << format.name;
+        EXPECT_EQ(Swipe(format, SampleData(format, format.bufferBytes + 1)).status, kErrTooLong) << format.name;
     }
 }
 
@@ -147,7 +148,7 @@ TEST(CardRoundTrip, BufferLimitIsTooLong) {
 TEST(CardDamage, EachKindGivesItsStatusOnEveryTrack) {
     for (Track t : kTracks) {
         const TrackFormat &format = FormatOf(t);
-        const std::string data = Fill(format, 20);
+        const std::string data = SampleData(format, 20);
         const std::size_t w = static_cast<std::size_t>(format.charBits);
         const std::size_t bits = (data.size() + 3) * w;
         const std::size_t lrcChar = bits - w;
@@ -254,7 +255,7 @@ TEST(CardTrace, EachErrorSaysWhereAndWhyTheReadStopped) {
         };
         for (const auto &c : cases) {
             const std::string where = std::string(format.name) + ", " + c.what;
-            const Bits content = c.chars == std::string::npos ? Bits() : Encode(format, Fill(format, c.chars));
+            const Bits content = c.chars == std::string::npos ? Bits() : Encode(format, SampleData(format, c.chars));
             const Bits bits = SwipeBits(format, content, c.damage);
             const Decoded decoded = DecodeTrack(format, bits);
             EXPECT_EQ(decoded.status, c.status) << where;

@@ -521,7 +521,7 @@ TEST(MCRSimDrive, RelayCarriesSwipesAndTheDialogAndThePanelSeesItEnd) {
     ASSERT_TRUE(StartRelay(&relay, program.pid(), &requests, &replies));
     mcrsim_control::Connection connection(mcrsim_relay::Pipes{requests.write, replies.read}, program.pid());
     const mcrsim::CardRead read = mcrsim::ReadCard(DeckCard("err-parity"));
-    EXPECT_EQ(connection.Swipe(read, "'err-parity'").code, 0) << connection.Lost().message;
+    EXPECT_EQ(connection.Swipe(read, "'err-parity'").code, 0) << connection.WhyNoReply().message;
     const mcrsim_control::Outcome check = connection.Check(read);
     EXPECT_EQ(check.message, "Stripewell shows what the reader read.");
     EXPECT_TRUE(program.Shows(read));

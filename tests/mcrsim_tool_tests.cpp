@@ -771,7 +771,7 @@ std::string ClientMakesOf(const std::string &sent, bool fields) {
             said = std::string("fields ") + (shown->dialog ? "1" : "0");
             for (const std::wstring &text : shown->text) said += " " + Utf8(text);
         } else {
-            said = connection.Lost().message;
+            said = connection.WhyNoReply().message;
         }
     }
     relay.join();

@@ -233,7 +233,7 @@ std::optional<Outcome> Connection::Unreachable() const {
     return std::nullopt;
 }
 
-Outcome Connection::Lost() {
+Outcome Connection::WhyNoReply() {
     if (!reader_) return failure_;
     const std::string why = Utf8(reader_->error());
     switch (reader_->failure()) {
@@ -253,14 +253,14 @@ Outcome Connection::Lost() {
 Outcome Connection::State() {
     if (auto why = Unreachable()) return *why;
     const auto reply = reader_->State();
-    if (!reply) return Lost();
+    if (!reply) return WhyNoReply();
     return {kExitOk, StateSummary(pid_, reply->state), reply->state};
 }
 
 Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
     if (auto why = Unreachable()) return *why;
     const auto reply = reader_->Swipe(mcrsim::ToSimCard(read));
-    if (!reply) return Lost();
+    if (!reply) return WhyNoReply();
     if (reply->result == 1)
         return {kExitOk, "Swiped " + what + ": " + ReadSummary(read) + ".", reply->state};
     if (reply->result == mcrsim_mailbox::kResultRefused)
@@ -274,7 +274,7 @@ Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
 Outcome Connection::PowerOff() {
     if (auto why = Unreachable()) return *why;
     const auto before = reader_->State();
-    if (!before) return Lost();
+    if (!before) return WhyNoReply();
     if (!before->state.fOpen || !before->state.fNotify)
         return {kExitNotReady, "Not powered off: " + NotReadyReason(before->state), before->state};
     if (!before->state.fPowered)
@@ -283,7 +283,7 @@ Outcome Connection::PowerOff() {
                 "off) to resume it.",
                 before->state};
     const auto reply = reader_->PowerOff();
-    if (!reply) return Lost();
+    if (!reply) return WhyNoReply();
     if (reply->result != 1)
         return {kExitNotReady, "The reader powered off, but Stripewell was not told (its power-off event does not exist).",
                 reply->state};
@@ -303,7 +303,7 @@ Outcome Connection::Check(const CardRead &read, std::vector<std::string> *shown)
     for (bool quitting = false;;) {
         if (auto why = Unreachable()) return *why;
         fields = reader_->ReadDialog();
-        if (!fields) return Lost();
+        if (!fields) return WhyNoReply();
         if (quitting || ShowsRead(*fields, read) || GetTickCount() - start >= kSettleMs) break;
         // Keep this thread's own windows answering while waiting (a test may be
         // Stripewell itself). A quit is the thread's own loop's to see: it goes back

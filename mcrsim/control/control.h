@@ -99,7 +99,7 @@ public:
     Outcome Swipe(const mcrsim::CardRead &read, const std::string &what);
     // Powers the reader off as its automatic power-off would.
     Outcome PowerOff();
-    // What the card test dialog shows now, or nullopt (then Lost() says why).
+    // What the card test dialog shows now, or nullopt (then WhyNoReply() says why).
     std::optional<mcrsim_dialog::Fields> ReadDialog();
     // After a swipe of read: waits (a few seconds at most) until the dialog shows what
     // the reader read. kExitOk, or kExitDiffers with every difference; *shown gets
@@ -109,7 +109,7 @@ public:
     Outcome Check(const mcrsim::CardRead &read, std::vector<std::string> *shown = nullptr);
     // Why the last request got no reply: kExitNotReady when another program keeps the
     // reader busy, kExitNoStripewell otherwise.
-    Outcome Lost();
+    Outcome WhyNoReply();
 
 private:
     // Why the reader cannot be asked now (not connected, or the process has ended);

@@ -73,7 +73,7 @@ void SetText(HWND dlg, int id, const std::string &text) {
 
 // What the card test dialog showed after a job: each field decoded, and whether they
 // show the panel's last swipe.
-void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_dialog::Fields> &fields) {
+void ShowCardDialogFields(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_dialog::Fields> &fields) {
     Panel &p = g_panel;
     for (mcrsim::Track t : mcrsim::kTracks) {
         const int i = static_cast<int>(t);
@@ -95,7 +95,7 @@ void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::op
 }
 
 // Hands an action to the worker; says so, or that too many are waiting.
-void Ask(HWND dlg, Job job, const std::string &doing) {
+void QueueJob(HWND dlg, Job job, const std::string &doing) {
     const bool queued = g_panel.worker->Post(std::move(job));
     SetText(dlg, IDC_PANEL_RESULT, queued ? doing : "Still busy with earlier requests: nothing done; try again.");
 }
@@ -138,7 +138,7 @@ void ShowResult(HWND dlg, const Result &result) {
         SetText(dlg, IDC_PANEL_RESULT, outcome.message);
         if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(result.pid, *outcome.state));
     }
-    ShowDialog(dlg, outcome.state, result.fields);
+    ShowCardDialogFields(dlg, outcome.state, result.fields);
 }
 
 // Shows every result the worker has ready.
@@ -194,7 +194,7 @@ void SwipeCard(HWND dlg) {
     job.read = mcrsim::ReadCard(card);
     job.card = card;
     const std::string doing = "Swiping " + job.what + "...";
-    Ask(dlg, std::move(job), doing);
+    QueueJob(dlg, std::move(job), doing);
 }
 
 void SwipeWedge(HWND dlg) {
@@ -211,13 +211,13 @@ void SwipeWedge(HWND dlg) {
     }
     job.read = mcrsim::ReadCard(parse.card);
     job.what = "the wedge text";
-    Ask(dlg, std::move(job), "Swiping the wedge text...");
+    QueueJob(dlg, std::move(job), "Swiping the wedge text...");
 }
 
 void PowerOff(HWND dlg) {
     Job job;
     job.kind = Job::Kind::PowerOff;
-    Ask(dlg, std::move(job), "Powering the reader off...");
+    QueueJob(dlg, std::move(job), "Powering the reader off...");
 }
 
 // The wedge line takes Enter itself: a wedge reader ends every swipe with it.
@@ -242,7 +242,9 @@ LRESULT CALLBACK WedgeEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam
     return DefSubclassProc(edit, msg, wParam, lParam);
 }
 
-void Fill(HWND dlg) {
+// The controls' contents at the start: the deck, the damage and track choices, the
+// wedge line taking Enter, the track view.
+void SetUpControls(HWND dlg) {
     SetText(dlg, IDC_PANEL_DECK, g_panel.deckText);
     for (const mcrsim::Card &card : g_panel.deck) {
         const std::wstring item = Wide(card.title.empty() ? card.name : card.name + "  -  " + card.title);
@@ -264,7 +266,7 @@ void Fill(HWND dlg) {
 INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
-        Fill(dlg);
+        SetUpControls(dlg);
         g_panel.worker = std::make_unique<mcrsim_panel::Worker>(dlg, kResultMessage, g_panel.pid, g_panel.relay);
         Poll(dlg);
         SetTimer(dlg, kPollTimer, kPollMs, nullptr);

@@ -48,7 +48,8 @@ Connection &Connect(const Worker::Shared &shared, std::unique_ptr<Connection> &c
     return *connection;
 }
 
-void Carry(Connection &connection, Result *result) {
+// Does the job in *result on the connection and keeps its outcome there.
+void DoJob(Connection &connection, Result *result) {
     const Job &job = result->job;
     mcrsim_control::Outcome &outcome = result->outcome;
     switch (job.kind) {
@@ -76,7 +77,7 @@ void Run(std::shared_ptr<Worker::Shared> shared) {
             shared->jobs.pop_front();
             shared->busySince = GetTickCount() | 1;
         }
-        Carry(Connect(*shared, connection), result.get());
+        DoJob(Connect(*shared, connection), result.get());
         // Connected once to the process of --pid, the worker keeps that connection after
         // the process ends, so that it goes on saying so and never takes another process
         // given the same id for it.

@@ -250,7 +250,7 @@ Did Failed(std::string message, std::vector<std::string> detail = {}) {
     return {kExitInput, std::move(message), std::move(detail)};
 }
 
-// A Connection's outcome that is not kExitOk, as what the step did. Lost() is the only
+// A Connection's outcome that is not kExitOk, as what the step did. WhyNoReply() is the only
 // source of a not-ready outcome without the reader's state: the mailbox was busy.
 Did FromOutcome(const Outcome &outcome) {
     if (outcome.code == kExitNoStripewell) return {kExitNoStripewell, outcome.message, {}};
@@ -287,11 +287,11 @@ private:
     Did PowerOff();
     Did Close();
 
-    // The reader's state now; nullopt when it could not be had (then lost_ says why).
+    // The reader's state now; nullopt when it could not be had (then noReply_ says why).
     std::optional<MCRSimState> StateNow();
     std::optional<mcrsim_dialog::Fields> FieldsNow();
     // Why the reader could not be asked, as what the step did.
-    Did Lost() const { return FromOutcome(*lost_); }
+    Did WhyNoReply() const { return FromOutcome(*noReply_); }
     // Clicks a control of the card test dialog as a person would (BM_CLICK), waiting
     // for Stripewell to have handled it; false when it does not answer in time.
     static bool Click(HWND dialog, int id);
@@ -300,7 +300,7 @@ private:
 
     DWORD pid_ = 0;
     std::unique_ptr<Connection> connection_;
-    std::optional<Outcome> lost_;
+    std::optional<Outcome> noReply_;
 };
 
 int Driver::Connect(std::optional<DWORD> pid, mcrsim_tool::Io &io) {
@@ -337,7 +337,7 @@ int Driver::Connect(std::optional<DWORD> pid, mcrsim_tool::Io &io) {
 std::optional<MCRSimState> Driver::StateNow() {
     const Outcome outcome = connection_->State();
     if (outcome.code == kExitOk) return outcome.state;
-    lost_ = outcome;
+    noReply_ = outcome;
     return std::nullopt;
 }
 
@@ -346,7 +346,7 @@ std::optional<mcrsim_dialog::Fields> Driver::FieldsNow() {
     if (!fields) {
         // The process ended, or the mailbox did not answer: the state request says which.
         const Outcome outcome = connection_->State();
-        lost_ = outcome.code != kExitOk ? outcome : connection_->Lost();
+        noReply_ = outcome.code != kExitOk ? outcome : connection_->WhyNoReply();
     }
     return fields;
 }
@@ -367,7 +367,7 @@ std::optional<bool> Driver::ApoChecked(HWND dialog) {
 }
 
 Did Driver::Do(const Step &step) {
-    lost_.reset();
+    noReply_.reset();
     switch (step.kind) {
     case StepKind::Open: return Open();
     case StepKind::Swipe: return Swipe(step);
@@ -400,7 +400,7 @@ Did Driver::Open() {
             return !state || (state->fOpen && state->fNotify && state->hOpenWindow == dialog);
         },
         kOpenMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (dialog == nullptr) return Failed("the card test dialog did not appear within " + Seconds(kOpenMs) + " of File, Stripewell Program");
     if (!state->fOpen || !state->fNotify)
         return Failed(std::string("the card test dialog is open, but its reader is ") + (state->fOpen ? "open" : "closed") +
@@ -412,12 +412,12 @@ Did Driver::Open() {
 Did Driver::Swipe(const Step &step) {
     // Reads are counted from before the swipe: Stripewell may fetch the card at once.
     const std::optional<MCRSimState> before = StateNow();
-    if (!before) return Lost();
+    if (!before) return WhyNoReply();
     const Outcome swiped = connection_->Swipe(step.read, step.what);
     if (swiped.code != kExitOk) return FromOutcome(swiped);
     std::optional<MCRSimState> state;
     const bool fetched = WaitFor([&] { return !(state = StateNow()) || state->dwReads > before->dwReads; }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!fetched) return Failed("Stripewell did not fetch the card: no MCRRead within " + Seconds(kSettleMs));
     std::vector<std::string> shown;
     const Outcome check = connection_->Check(step.read, &shown);
@@ -430,7 +430,7 @@ Did Driver::Expect(const Step &step) {
     const int t = static_cast<int>(step.track);
     std::optional<mcrsim_dialog::Fields> fields;
     WaitFor([&] { return !(fields = FieldsNow()) || !fields->dialog || fields->text[t] == step.expected; }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!fields->dialog) return Failed("the card test dialog is not open");
     const std::string name = mcrsim::FormatOf(step.track).name;
     if (fields->text[t] == step.expected) return Passed(name + " shows " + DecodeField(step.expected));
@@ -449,7 +449,7 @@ Did Driver::Clear() {
         return fields->dialog;
     };
     WaitFor([&] { return !(fields = FieldsNow()) || empty(); }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!empty()) return Failed("the fields are not empty after CLEAR", Shown(*fields));
     return Passed("the three fields are empty");
 }
@@ -473,7 +473,7 @@ Did Driver::Apo(bool on) {
             return !state || (checked == on && state->nApoTimeout == timeout && (on || state->fPowered));
         },
         kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (checked != on || state->nApoTimeout != timeout || !(on || state->fPowered))
         return Failed(std::string("after the click the APO box is ") +
                       (!checked ? "unknown" : *checked ? "checked" : "unchecked") + ", automatic power-off is " +
@@ -495,7 +495,7 @@ Did Driver::PowerOff() {
         return fields->dialog && !state->fPowered;
     };
     WaitFor([&] { return !(fields = FieldsNow()) || !(state = StateNow()) || shown(); }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (state->fPowered) return Failed("the reader is powered again (resumed) right after the power-off");
     if (!shown()) return Failed("the fields do not show APO after the power-off", Shown(*fields));
     return Passed("the reader powered off; the three fields show APO");
@@ -507,7 +507,7 @@ Did Driver::Close() {
     if (!Click(dialog, IDC_CLOSE)) return Failed("Stripewell did not answer the click on Close within " + Seconds(kSettleMs));
     std::optional<MCRSimState> state;
     const bool closed = WaitFor([&] { return !IsWindow(dialog) && (!(state = StateNow()) || !state->fOpen); }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!closed)
         return Failed(IsWindow(dialog) ? "the card test dialog is still open after Close"
                                        : "the card test dialog closed, but its reader is still open");

@@ -17,7 +17,7 @@
 //       --pid N` does (docs/scenarios.md), prints its debug lines among the steps' lines,
 //       and ends it through its menu. Exits with the run's code (1 also when the program
 //       did not end cleanly).
-//   stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]
+//   stripewell-demo.exe start [--since UNIX_MS] [--screen WxH|none]
 //       Starts the program for a person, prints "main window shown ... (process N)" once
 //       its main window shows, prints its debug lines as they come, and waits for it to
 //       end; exits with its exit code.
@@ -375,7 +375,7 @@ int RunScenario(const std::vector<std::string> &files, const std::optional<std::
     return result != 0 ? result : g_failures == 0 ? 0 : 1;
 }
 
-int RunLaunch(long long since) {
+int RunStart(long long since) {
     // Its line "main window shown ... (process N)" tells scripts/run the program is up.
     if (StartAndShow(since) == nullptr) return 1;
     WaitFor(Ended, INFINITE);
@@ -393,7 +393,7 @@ int wmain(int argc, wchar_t **argv) {
     const int positional = command == L"demo" ? 1 : 0;  // demo's OUTPUT_DIR
     // Options after the command and its argument, in any order.
     const bool scenario = command == L"scenario";
-    bool badOption = command != L"demo" && command != L"launch" && !scenario;
+    bool badOption = command != L"demo" && command != L"start" && !scenario;
     std::vector<std::string> scenarioFiles;
     std::optional<std::string> junit;
     for (int i = 2 + positional; i < argc && !badOption; ++i) {
@@ -412,10 +412,10 @@ int wmain(int argc, wchar_t **argv) {
     }
     if (scenario && !badOption && !scenarioFiles.empty()) return RunScenario(scenarioFiles, junit, since);
     if (!scenario && !badOption && argc >= 2 + positional)
-        return command == L"demo" ? RunDemo(argv[2], since) : RunLaunch(since);
+        return command == L"demo" ? RunDemo(argv[2], since) : RunStart(since);
     std::fprintf(stderr,
                  "usage: stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]\n"
                  "       stripewell-demo.exe scenario FILE... [--junit REPORT] [--since UNIX_MS] [--screen WxH|none]\n"
-                 "       stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]\n");
+                 "       stripewell-demo.exe start [--since UNIX_MS] [--screen WxH|none]\n");
     return 2;
 }
