@@ -1,5 +1,5 @@
 # One run at a time on a thing our scripts write into (a Wine prefix, the demo's folder,
-# a Debian root): the one lock of every script of ours. Source it; the caller sets SAY_AS
+# a Debian root): the one lock of every script of ours. Source it; the caller sets SCRIPT_NAME
 # and calls lock_release_all in its EXIT trap.
 #
 # A lock is a file of ours beside the thing (PREFIX.lock, say), holding our marker line
@@ -32,7 +32,7 @@ proc_start() {
 }
 
 # The text of a lock held by this process.
-lock_text() { printf '%s: held by scripts/%s\npid %s\nstart %s\n' "$LOCK_MARKER" "$SAY_AS" $$ "$(proc_start $$)"; }
+lock_text() { printf '%s: held by scripts/%s\npid %s\nstart %s\n' "$LOCK_MARKER" "$SCRIPT_NAME" $$ "$(proc_start $$)"; }
 
 # lock_holder LOCK: sets LOCK_PID and LOCK_START from a lock file of ours; fails on
 # anything else (what it reads is capped: a lock is three short lines).
@@ -67,12 +67,12 @@ lock_try() {
     local lock=$1 dir fd tmp status=0
     dir=$(dirname -- "$lock")
     mkdir -p -- "$dir" 2>/dev/null && { exec {fd}<"$dir"; } 2>/dev/null || {
-        echo "$SAY_AS: cannot make or open the folder $dir for the lock $lock" >&2
+        echo "$SCRIPT_NAME: cannot make or open the folder $dir for the lock $lock" >&2
         return 2
     }
     if ! flock -w 10 "$fd"; then
         exec {fd}<&-
-        echo "$SAY_AS: the folder $dir stayed locked for 10 s: cannot take the lock $lock" >&2
+        echo "$SCRIPT_NAME: the folder $dir stayed locked for 10 s: cannot take the lock $lock" >&2
         return 2
     fi
     if [ -e "$lock" ] || [ -L "$lock" ]; then
@@ -91,7 +91,7 @@ lock_try() {
                 rm -f -- "$lock"
             fi
         else
-            echo "$SAY_AS: refused: $lock is in the way of this run's lock: it is not a lock file" \
+            echo "$SCRIPT_NAME: refused: $lock is in the way of this run's lock: it is not a lock file" \
                  "of ours (it is $(stat -c %F -- "$lock" 2>/dev/null || echo 'unreadable')), so it was" \
                  "left as it is. Remove it yourself if nothing of yours needs it." >&2
             status=2
@@ -107,7 +107,7 @@ lock_try() {
         if [ $status -eq 0 ]; then
             LOCKS_HELD+=("$lock")
         else
-            echo "$SAY_AS: cannot write the lock $lock" >&2
+            echo "$SCRIPT_NAME: cannot write the lock $lock" >&2
         fi
     fi
     exec {fd}<&-
@@ -151,7 +151,7 @@ lock_hold() {
     lock_take "$1.lock" || status=$?
     case $status in
         0) ;;
-        1) echo "$SAY_AS: $2 $1 is in use by another run ($LOCK_HOLDER); this run leaves it" \
+        1) echo "$SCRIPT_NAME: $2 $1 is in use by another run ($LOCK_HOLDER); this run leaves it" \
                 "alone. Wait for that one to end, or give another $3." >&2
            exit 1 ;;
         *) exit 2 ;;

@@ -1,4 +1,4 @@
-# Folders our scripts make and may delete again. Source it; the caller sets SAY_AS (the
+# Folders our scripts make and may delete again. Source it; the caller sets SCRIPT_NAME (the
 # command's name, for messages).
 #
 # A folder is ours when it holds OWNED_MARKER, which we write into it right after we
@@ -78,7 +78,7 @@ owned_state() {
 
 # owned_refuse DIR WHAT: says why DIR is left alone (WHAT: what it was given as).
 owned_refuse() {
-    echo "$SAY_AS: refused: $1 ($2) exists and is not a folder scripts/$SAY_AS made for" \
+    echo "$SCRIPT_NAME: refused: $1 ($2) exists and is not a folder scripts/$SCRIPT_NAME made for" \
          "this (it has something in it and no $OWNED_MARKER of ours), so nothing in it was" \
          "touched. Give another folder, or empty or remove that one yourself." >&2
 }
@@ -102,7 +102,7 @@ owned_claim() {
         earlier) listed=$(cd "$1" && ls -A) ;;
         *) owned_refuse "$1" "$3"; return 2 ;;
     esac
-    echo "# stripewell $2: made by scripts/$SAY_AS, which may delete it again" >"$1/$OWNED_MARKER"
+    echo "# stripewell $2: made by scripts/$SCRIPT_NAME, which may delete it again" >"$1/$OWNED_MARKER"
     [ -z "$listed" ] || echo "$listed" >>"$1/$OWNED_MARKER"
 }
 
@@ -127,7 +127,7 @@ owned_remove() {
     esac
     mounted=$(mounts_under "$dir")
     if [ -n "$mounted" ]; then
-        echo "$SAY_AS: refused to delete $dir ($3): file systems are still mounted in it:" \
+        echo "$SCRIPT_NAME: refused to delete $dir ($3): file systems are still mounted in it:" \
              $mounted >&2
         return 2
     fi

@@ -1,5 +1,5 @@
 # Wine prefixes of ours, made one way by every script that needs one. Source it after
-# wine.sh and owned.sh (and dialog-fonts.sh for the settings it offers), with SAY_AS set.
+# wine.sh and owned.sh (and dialog-fonts.sh for the settings it offers), with SCRIPT_NAME set.
 #
 # The owner's marker goes in first (owned.sh), then wineboot and the settings asked for,
 # and the ready marker with the prefix's version last: a prefix whose making was cut
@@ -30,7 +30,7 @@ make_prefix() {
     owned_claim "$dir" wine-prefix "$what" || exit 2
     local -x WINEPREFIX=$dir
     { bounded 120 "$WINE" wineboot --init >/dev/null 2>&1 && "$@" && bounded 60 "$WINESERVER" -w; } ||
-        { echo "$SAY_AS: cannot make the Wine prefix $dir" >&2; exit 1; }
+        { echo "$SCRIPT_NAME: cannot make the Wine prefix $dir" >&2; exit 1; }
     echo "$version" >"$dir/$PREFIX_READY"
 }
 
@@ -46,7 +46,7 @@ copy_prefix() {
     find "$from" -mindepth 1 -maxdepth 1 ! -name "$OWNED_MARKER" ! -name "$PREFIX_READY" ! -name .stripewell-run \
         -exec cp -a -t "$dir" {} +
     local -x WINEPREFIX=$dir
-    { "$@" && bounded 60 "$WINESERVER" -w; } || { echo "$SAY_AS: cannot make the Wine prefix $dir" >&2; exit 1; }
+    { "$@" && bounded 60 "$WINESERVER" -w; } || { echo "$SCRIPT_NAME: cannot make the Wine prefix $dir" >&2; exit 1; }
     echo "$version" >"$dir/$PREFIX_READY"
 }
 
