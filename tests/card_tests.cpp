@@ -14,6 +14,7 @@
 
 #include "damage_kinds.h"
 #include "deck.h"
+#include "support/field_text.h"
 #include "support/trace_check.h"
 
 using namespace mcrsim;
@@ -625,8 +626,8 @@ TEST(CardErrorTable, DocumentationMirrorsTheCode) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(error.code));
         EXPECT_EQ(m[1].str(), hex) << line;
-        std::snprintf(hex, sizeof hex, "Error:%x", static_cast<unsigned>(error.code));
-        EXPECT_EQ(m[2].str(), hex) << line;
+        const std::wstring field = testing_support::ErrorField(error.code);
+        EXPECT_EQ(m[2].str(), std::string(field.begin(), field.end())) << line;
         EXPECT_EQ(m[3].str(), error.name) << line;
         EXPECT_EQ(m[4].str(), error.description) << line;
     }

@@ -14,6 +14,7 @@
 #include "../mcrsim/client/mailbox_client.h"
 #include "../res/resource.h"
 #include "support/childprocess.h"
+#include "support/field_text.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -30,19 +31,6 @@ std::string Narrow(const std::wstring &text) {
     std::string out;
     for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
     return out;
-}
-
-// What the card test dialog shows for a good track: the whole MCRRead buffer, each
-// byte as "%2X" (a space before a single digit).
-std::wstring HexField(const std::string &data, size_t bufferBytes) {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text;
-    for (size_t i = 0; i < bufferBytes; ++i) {
-        const BYTE b = i < data.size() ? static_cast<BYTE>(data[i]) : 0;
-        text += b < 0x10 ? L' ' : digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
 }
 
 // One run of Stripewell.exe, with its standard error read through a pipe.
@@ -128,7 +116,7 @@ TEST(EndToEndTest, CardSessionShowsTracksClearsSwitchesPowerOffAndExitsWithZero)
     ASSERT_TRUE(swiped) << Narrow(reader.error());
     ASSERT_EQ(swiped->result, 1) << "the reader took the card";
 
-    const std::wstring expected[] = {HexField(iso1, 76), HexField(iso2, 37), L"Error:12"};
+    const std::wstring expected[] = {testing_support::HexField(iso1, 76), testing_support::HexField(iso2, 37), L"Error:12"};
     const int fields[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
     EXPECT_TRUE(program.WaitFor([&] { return Field(dlg, IDC_JIS2) == expected[2] && Field(dlg, IDC_ISO1) != L""; }));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Field(dlg, fields[i]), expected[i]) << "field " << fields[i];

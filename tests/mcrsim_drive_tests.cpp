@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/childprocess.h"
+#include "support/field_text.h"
 #include "../mcrsim/core/damage_kinds.h"
 #include "../mcrsim/core/deck.h"
 #include "../mcrsim/core/wedge.h"
@@ -53,20 +54,9 @@ std::wstring Text(HWND hwnd) {
 
 std::wstring Field(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
 
-// What the card test dialog shows for a track: the whole MCRRead buffer as "%2X"
-// pairs, or "Error:" and the code in lower-case hex.
+// What the card test dialog shows for a track the reader read.
 std::wstring Shown(const mcrsim::TrackRead &track, size_t bufferBytes) {
-    wchar_t text[8];
-    if (track.status != mcrsim::kTrackGood) {
-        wsprintfW(text, L"Error:%x", static_cast<unsigned>(track.status));
-        return text;
-    }
-    std::wstring hex;
-    for (size_t i = 0; i < bufferBytes; ++i) {
-        wsprintfW(text, L"%2X", track.bytes[i]);
-        hex += text;
-    }
-    return hex;
+    return testing_support::TrackField(track.status, track.bytes.data(), bufferBytes, bufferBytes);
 }
 
 // One run of mcrsim.exe with the given arguments and standard input.

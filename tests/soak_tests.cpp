@@ -21,6 +21,7 @@
 #include "../reader/reader.h"
 #include "../res/resource.h"
 #include "support/childprocess.h"
+#include "support/field_text.h"
 #include "support/testsupport.h"
 
 using namespace testing_support;
@@ -68,26 +69,10 @@ double CpuMs() {
     return ms(kernel) + ms(user);
 }
 
-std::wstring Hex(const BYTE *bytes, DWORD n) {
-    std::wstring text;
-    wchar_t pair[3];
-    for (DWORD k = 0; k < n; ++k) {
-        swprintf(pair, 3, L"%2X", bytes[k]);
-        text += pair;
-    }
-    return text;
-}
-
-// What the person must see for one track of a card.
+// What the person must see for one track of a card: MCRRead hands over at most the
+// buffer's size.
 std::wstring Expected(const MCRSimTrack &track, int t) {
-    if (track.dwStatus != 1) {
-        wchar_t text[16];
-        swprintf(text, 16, L"Error:%x", track.dwStatus);
-        return text;
-    }
-    BYTE buffer[MCRSIM_TRACK_MAX] = {};
-    memcpy(buffer, track.abData, std::min<DWORD>(track.cbData, kBufferBytes[t]));
-    return Hex(buffer, kBufferBytes[t]);
+    return TrackField(track.dwStatus, track.abData, std::min<DWORD>(track.cbData, kBufferBytes[t]), kBufferBytes[t]);
 }
 
 // A mix of good tracks (full, partial, empty), error codes the decoder gives and

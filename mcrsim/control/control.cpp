@@ -71,14 +71,14 @@ std::string ReadSummary(const CardRead &read) {
 constexpr const wchar_t *kApoMark = L"APO";
 
 std::wstring FieldTextFor(const TrackRead &track, mcrsim::Track which) {
-    wchar_t pair[16];
     if (track.status != mcrsim::kTrackGood) {
-        std::swprintf(pair, 16, L"Error:%x", static_cast<unsigned>(track.status));
-        return pair;
+        const std::string error = mcrsim::ErrorFieldText(track.status);
+        return std::wstring(error.begin(), error.end());
     }
+    wchar_t pair[4];
     std::wstring text;
     for (size_t i = 0; i < mcrsim::FormatOf(which).bufferBytes; ++i) {
-        std::swprintf(pair, 16, L"%2X", static_cast<unsigned>(track.bytes[i]));
+        std::swprintf(pair, 4, L"%2X", static_cast<unsigned>(track.bytes[i]));
         text += pair;
     }
     return text;
@@ -110,11 +110,7 @@ std::string DecodeField(const std::wstring &text) {
     if (text == kApoMark) return "APO (powered off)";
     unsigned code = 0;
     wchar_t rest = 0;
-    if (std::swscanf(text.c_str(), L"Error:%x%lc", &code, &rest) == 1) {
-        char shown[24];
-        std::snprintf(shown, sizeof shown, "Error:%x", code);
-        return std::string(shown) + " (" + mcrsim::TrackStatusName(code) + ")";
-    }
+    if (std::swscanf(text.c_str(), L"Error:%x%lc", &code, &rest) == 1) return mcrsim::ErrorFieldTextNamed(code);
     std::vector<unsigned> bytes;
     if (!PairBytes(text, &bytes)) return "\"" + Utf8(text) + "\" (not a field Stripewell writes)";
     // The buffer's zeros after the data are not shown.

@@ -377,11 +377,8 @@ std::string CheckReaderTrack(Track track, std::uint32_t status, std::size_t coun
                           format.name, static_cast<unsigned>(status));
             return text;
         }
-        if (count != 0 || std::any_of(image, image + imageSize, [](std::uint8_t b) { return b != 0; })) {
-            std::snprintf(text, sizeof text, "%s has Error:%x and data too (a failed track hands over nothing)",
-                          format.name, static_cast<unsigned>(status));
-            return text;
-        }
+        if (count != 0 || std::any_of(image, image + imageSize, [](std::uint8_t b) { return b != 0; }))
+            return name + " has " + ErrorFieldText(status) + " and data too (a failed track hands over nothing)";
         return std::string();
     }
     if (count > format.bufferBytes || count > imageSize)
@@ -421,9 +418,7 @@ TrackRead ToTrackRead(const TrackFormat &format, const Decoded &decoded) {
 std::string TrackResultText(const TrackRead &track) {
     if (track.status == kTrackGood)
         return "good (" + std::to_string(track.length) + (track.length == 1 ? " character)" : " characters)");
-    char code[32];
-    std::snprintf(code, sizeof code, "Error:%x", static_cast<unsigned>(track.status));
-    return std::string(code) + " (" + TrackStatusName(track.status) + ")";
+    return ErrorFieldTextNamed(track.status);
 }
 
 CardRead ReadCard(const Card &card, bool bothDirections) {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace mcrsim {
 
@@ -59,6 +60,12 @@ const TrackErrorInfo *FindTrackError(std::uint32_t code);
 const TrackErrorInfo *FindTrackError(const char *name);
 // "good" for 1, the short name for a table code, "unknown" otherwise.
 const char *TrackStatusName(std::uint32_t status);
+
+// How the card test dialog shows a failed track's status: "Error:" and the code in
+// lower-case hex ("Error:12").
+std::string ErrorFieldText(std::uint32_t status);
+// The same with the status's name, for a person: "Error:12 (parity)".
+std::string ErrorFieldTextNamed(std::uint32_t status);
 
 }  // namespace mcrsim
 
