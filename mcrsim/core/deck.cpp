@@ -305,25 +305,25 @@ private:
     std::vector<DamageLine> damageLines_;
 };
 
-void AppendEscaped(std::string_view data, std::string *out) {
-    out->push_back('"');
+}  // namespace
+
+std::string QuotedDeckData(std::string_view data) {
+    std::string out = "\"";
     for (char ch : data) {
         const unsigned char byte = static_cast<unsigned char>(ch);
         if (ch == '"' || ch == '\\') {
-            out->push_back('\\');
-            out->push_back(ch);
+            out.push_back('\\');
+            out.push_back(ch);
         } else if (byte < 0x20 || byte >= 0x7F) {
             char text[8];
             std::snprintf(text, sizeof text, "\\x%02X", byte);
-            *out += text;
+            out += text;
         } else {
-            out->push_back(ch);
+            out.push_back(ch);
         }
     }
-    out->push_back('"');
+    return out + "\"";
 }
-
-}  // namespace
 
 bool CardTrack::operator==(const CardTrack &other) const {
     return present == other.present && data == other.data && damage.flips == other.damage.flips &&
@@ -523,9 +523,7 @@ std::string FormatDeck(const std::vector<Card> &cards) {
         for (Track t : kTracks) {
             const CardTrack &track = card[t];
             if (!track.present) continue;
-            text += "  " + std::string(FormatOf(t).name) + " ";
-            AppendEscaped(track.data, &text);
-            text += "\n";
+            text += "  " + std::string(FormatOf(t).name) + " " + QuotedDeckData(track.data) + "\n";
         }
         for (Track t : kTracks) {
             const Damage &damage = card[t].damage;

@@ -121,6 +121,8 @@ std::string WindowsDevice(std::string_view path);
 
 // Deck text that ParseDeck reads back as the same cards.
 std::string FormatDeck(const std::vector<Card> &cards);
+// Track data as a deck file writes it: in double quotes, with \", \\ and \xHH.
+std::string QuotedDeckData(std::string_view data);
 
 // The built-in deck: public test card numbers and made-up names only. Its text is a
 // deck file like any other.

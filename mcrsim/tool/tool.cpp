@@ -1,6 +1,5 @@
 #include "tool.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "../core/damage_kinds.h"
@@ -126,25 +125,6 @@ std::string CheckOptions(const CommandInfo &info, const Options &options) {
     return std::string();
 }
 
-// The card data as a deck file writes it: in double quotes, with \", \\ and \xHH.
-std::string QuotedData(const mcrsim::TrackRead &track) {
-    std::string text = "\"";
-    for (size_t i = 0; i < track.length; ++i) {
-        const unsigned char byte = track.bytes[i];
-        if (byte == '"' || byte == '\\') {
-            text += '\\';
-            text += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            text += escape;
-        } else {
-            text += static_cast<char>(byte);
-        }
-    }
-    return text + "\"";
-}
-
 struct LoadedDeck {
     std::vector<mcrsim::Card> cards;
     std::string name;   // "the built-in deck", "deck FILE"
@@ -182,7 +162,8 @@ int List(const Options &options, Io &io) {
             const mcrsim::TrackRead &track = read[t];
             std::string line = "  " + std::string(mcrsim::FormatOf(t).name) + "  ";
             if (track.status == mcrsim::kTrackGood)
-                line += "good  " + QuotedData(track);
+                line += "good  " + mcrsim::QuotedDeckData(std::string_view(
+                                               reinterpret_cast<const char *>(track.bytes.data()), track.length));
             else
                 line += mcrsim::TrackResultText(track);
             io.Out(line);
