@@ -14,6 +14,7 @@
 
 #include "damage_kinds.h"
 #include "deck.h"
+#include "default_deck.h"
 #include "support/field_text.h"
 #include "support/trace_check.h"
 

@@ -17,6 +17,7 @@
 #include "support/field_text.h"
 #include "../mcrsim/core/damage_kinds.h"
 #include "../mcrsim/core/deck.h"
+#include "../mcrsim/core/default_deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/panel/panel_ids.h"
 #include "../mcrsim/client/mailbox_client.h"

@@ -21,6 +21,7 @@
 #include "../mcrsim/control/control.h"
 #include "../mcrsim/core/damage_kinds.h"
 #include "../mcrsim/core/deck.h"
+#include "../mcrsim/core/default_deck.h"
 #include "../mcrsim/core/trace_view.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/dll/simcard.h"

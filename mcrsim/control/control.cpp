@@ -5,6 +5,7 @@
 #include "../../reader/mcrlib.h"
 #include "../client/find_window.h"
 #include "../client/mailbox_client.h"
+#include "../core/text_file.h"
 #include "../dll/simcard.h"
 #include "../text/utf8.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "deck.h"
+#include "card.h"
 
 namespace mcrsim {
 

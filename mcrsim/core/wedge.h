@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "deck.h"
+#include "card.h"
 #include "errors.h"
 
 namespace mcrsim {

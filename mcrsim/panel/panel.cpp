@@ -23,6 +23,7 @@
 
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
+#include "../core/default_deck.h"
 #include "../core/wedge.h"
 #include "../control/control.h"
 #include "../text/utf8.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "../core/deck.h"
+#include "../core/card.h"
 
 #define MCRSIM_TRACKVIEW_CLASS L"MCRSimTrackView"
 

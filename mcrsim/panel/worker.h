@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "../core/deck.h"
+#include "../core/card.h"
 #include "../control/control.h"
 
 namespace mcrsim_panel {

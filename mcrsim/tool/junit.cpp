@@ -5,7 +5,8 @@
 
 #include <cstdio>
 
-#include "../core/deck.h"
+#include "../core/text_file.h"
+#include "../core/windows_names.h"
 #include "../text/utf8.h"
 
 namespace mcrsim_junit {

@@ -10,7 +10,9 @@
 #include "../../res/resource.h"
 #include "../client/find_window.h"
 #include "../control/control.h"
+#include "../core/default_deck.h"
 #include "../core/lines.h"
+#include "../core/text_file.h"
 #include "../text/utf8.h"
 #include "junit.h"
 

@@ -4,6 +4,7 @@
 
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
+#include "../core/default_deck.h"
 #include "../core/wedge.h"
 #include "../client/find_window.h"
 #include "../client/mailbox_client.h"

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../../mcrsim/core/default_deck.h"
 #include "../../mcrsim/core/trace_view.h"
 #include "../../mcrsim/draw/trackstrip.h"
 #include "../capture/capture.h"
