@@ -1,7 +1,6 @@
-// The real program end to end: Stripewell.exe (with the simulated MCRLIB.dll beside
-// it) runs as a process of its own; the test finds its windows, sends it commands and
-// keys, swipes cards into its reader through the simulator's mailbox, and reads its
-// fields, its debug lines on standard error and its exit code.
+// The real program end to end, as a process of its own beside the simulated MCRLIB.dll:
+// its windows, commands and keys, swipes through the simulator's mailbox, its fields,
+// its debug lines on standard error and its exit code.
 #include <gtest/gtest.h>
 
 #include <windows.h>

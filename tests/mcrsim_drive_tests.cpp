@@ -1,7 +1,6 @@
-// The simulator driven as a person drives it: Stripewell.exe runs as a process of its
-// own, mcrsim.exe and mcrsim-panel.exe are started beside it, and the test reads the
-// card test dialog's fields. What the fields must show is computed from the reader
-// model (mcrsim::ReadCard) for the same card.
+// The simulator driven as a person drives it: Stripewell.exe, mcrsim.exe and
+// mcrsim-panel.exe run as processes of their own, and the card test dialog's fields must
+// show what the reader model (mcrsim::ReadCard) reads of the same card.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,11 +1,5 @@
-// Track status codes of the simulated reader: the one table of them.
-//
-// MCRRead hands over one status word per track. 1 means the track was read and its
-// buffer holds the data characters; every other value is the error the decoder found
-// on that track. 0 is never used either: the program zeroes the status words before
-// each read, so a 0 means the library did not set the word at all.
-//
-// docs/cards.md mirrors this table; card_tests checks that the two agree.
+// Track status codes of the simulated reader: the one table of them (docs/cards.md
+// mirrors it; card_tests checks that the two agree).
 #ifndef STRIPEWELL_MCRSIM_CORE_ERRORS_H
 #define STRIPEWELL_MCRSIM_CORE_ERRORS_H
 
@@ -15,6 +9,11 @@
 
 namespace mcrsim {
 
+// MCRRead hands over one status word per track. 1 means the track was read and its
+// buffer holds the data characters; every other value is the error the decoder found
+// on that track. 0 is never used either: the program zeroes the status words before
+// each read, so a 0 means the library did not set the word at all.
+//
 // A good track.
 constexpr std::uint32_t kTrackGood = 1;
 

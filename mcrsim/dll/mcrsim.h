@@ -1,7 +1,6 @@
-// Control interface of the simulated card reader library (MCRLIB.dll off the device).
-// Tests and tools use these MCRSim functions to put a card in the slot, power the
-// reader off, make calls fail and read the journal of the calls the program made.
-// The program itself never calls them.
+// Control interface of the simulated card reader library (MCRLIB.dll off the device):
+// tests and tools put a card in the slot, power the reader off, make calls fail and read
+// the journal of the calls the program made. The program itself never calls them.
 #ifndef STRIPEWELL_MCRSIM_MCRSIM_H
 #define STRIPEWELL_MCRSIM_MCRSIM_H
 

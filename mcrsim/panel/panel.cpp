@@ -1,13 +1,6 @@
 // mcrsim-panel.exe: a small window a person uses as the card reader of a running
-// Stripewell: the deck's cards with a Swipe button and a damage choice, Power off, a
-// keyboard-wedge input line, a status line with the reader's state (polled) and the
-// result of the last action, the track view: the chosen card's tracks bit by bit, then
-// the last swipe's; and what Stripewell's card test dialog shows, read back and compared
-// with what the reader read for the panel's last swipe.
-//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version
-// With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its
-// standard input and output, from a Wine prefix of its own (scripts/run). All the
-// talking is done by a worker thread (worker.h); the window only asks and shows.
+// Stripewell. All the talking to it is done by a worker thread (worker.h); the window
+// only asks and shows.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -50,6 +43,11 @@ constexpr UINT kResultMessage = WM_APP + 1;
 // relay give up on their own after 5 s.
 constexpr DWORD kNoAnswerMs = 6000;
 
+// The panel's state. Its window shows the deck's cards with a Swipe button and a damage
+// choice, Power off, a keyboard-wedge input line, a status line with the reader's state
+// (polled) and the result of the last action, the track view (the chosen card's tracks
+// bit by bit, then the last swipe's), and what Stripewell's card test dialog shows, read
+// back and compared with what the reader read for the panel's last swipe.
 struct Panel {
     std::vector<mcrsim::Card> deck;
     std::string deckText;                     // what IDC_PANEL_DECK shows
@@ -368,6 +366,10 @@ bool VersionAsked() {
     return true;
 }
 
+//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version
+// With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its standard
+// input and output, from a Wine prefix of its own (scripts/run).
+//
 // Reads the command line into g_panel; false (after saying why) on a usage error.
 bool ParseCommandLine() {
     int argc = 0;

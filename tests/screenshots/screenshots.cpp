@@ -1,12 +1,5 @@
 // Screenshots of the real program on a real (virtual) display, taken by
-// tests/screenshots/run-screenshots under Xvfb:
-//   screenshots.exe OUTPUT_DIR
-// Starts Stripewell.exe from its own folder, then saves main.png, main-resized.png,
-// card.png (the card test dialog after a swipe) and about.png into OUTPUT_DIR, each
-// said on standard output as "saved NAME (W x H)". Fails
-// (exit code 1, the reason on standard error) when a picture is blank, when the banner
-// is not centred in the main window's client area before and after a resize, or when
-// the program does not end with exit code 0.
+// tests/screenshots/run-screenshots under Xvfb: screenshots.exe OUTPUT_DIR.
 #include <windows.h>
 
 #include <algorithm>
@@ -135,6 +128,12 @@ void CheckBannerCentred(HWND main, const Picture &client, const char *when) {
 
 }  // namespace
 
+// Starts Stripewell.exe from its own folder, then saves main.png, main-resized.png,
+// card.png (the card test dialog after a swipe) and about.png into OUTPUT_DIR, each said
+// on standard output as "saved NAME (W x H)". Fails (exit code 1, the reason on standard
+// error) when a picture is blank, when the banner is not centred in the main window's
+// client area before and after a resize, or when the program does not end with exit
+// code 0.
 int wmain(int argc, wchar_t **argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: screenshots.exe OUTPUT_DIR\n");

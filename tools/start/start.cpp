@@ -1,12 +1,6 @@
 // StartStripewell.exe: what a person double-clicks in the unpacked Windows zip. Shows
-// Stripewell as on the handheld, in a 240 x 320 screen at the top left of the desktop's
-// work area (port/devscreen.cpp, through STRIPEWELL_DEVICE_SCREEN in Stripewell's
-// environment), starts the reader panel beside it once its main window shows, and ends
-// the panel when Stripewell ends. The panel drives that Stripewell by its process id, so
-// that each start program's panel swipes into its own when several run. Everything comes from this program's own folder; a
-// file that is not there is said in a message box before anything starts. A GUI program:
-// no console window opens. Its exit code is Stripewell's, or 1 when Stripewell could not
-// be shown.
+// Stripewell as on the handheld, in a 240 x 320 screen, with the reader panel beside it,
+// and ends the panel when Stripewell ends.
 #include <windows.h>
 
 #include <algorithm>
@@ -138,6 +132,13 @@ void EndPanel(const PROCESS_INFORMATION &panel) {
     if (!WaitForEnd(panel.hProcess, kPanelEndWaitMs)) TerminateProcess(panel.hProcess, 1);
 }
 
+// The screen is at the top left of the desktop's work area (port/devscreen.cpp, through
+// STRIPEWELL_DEVICE_SCREEN in Stripewell's environment); the panel starts once
+// Stripewell's main window shows and drives that Stripewell by its process id, so that
+// each start program's panel swipes into its own when several run. Everything comes from
+// this program's own folder; a file that is not there is said in a message box before
+// anything starts. A GUI program: no console window opens. Its exit code is
+// Stripewell's, or 1 when Stripewell could not be shown.
 int Run() {
     const std::wstring folder = OwnFolder();
     const struct {
