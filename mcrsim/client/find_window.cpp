@@ -5,12 +5,8 @@
 
 namespace window_search {
 
-namespace {
-constexpr const wchar_t *kMainWindowClass = L"STRIPEWELL";
-}  // namespace
-
 DWORD FindStripewell() {
-    HWND main = FindWindowW(kMainWindowClass, nullptr);
+    HWND main = FindWindowW(kStripewellClass, nullptr);
     DWORD pid = 0;
     if (main != nullptr) GetWindowThreadProcessId(main, &pid);
     return pid;

@@ -6,6 +6,9 @@
 
 namespace window_search {
 
+// The class of Stripewell's main window (IDS_CLASS in res/stripewell.rc).
+constexpr const wchar_t *kStripewellClass = L"STRIPEWELL";
+
 // The process id of a running Stripewell (found by its main window class), or 0.
 DWORD FindStripewell();
 

@@ -207,7 +207,6 @@ Parsed LoadScenario(const std::string &file) {
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"STRIPEWELL";
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr wchar_t kCardCaption[] = L" * Stripewell *";
 // How long a step waits for what it checks: the card test dialog to open (it once took
@@ -315,7 +314,7 @@ int Driver::Connect(std::optional<DWORD> pid, mcrsim_tool::Io &io) {
         }
         const bool shown = WaitFor(
             [&] {
-                return window_search::FindTopLevel(*pid, kMainClass, nullptr) != nullptr ||
+                return window_search::FindTopLevel(*pid, window_search::kStripewellClass, nullptr) != nullptr ||
                        WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
             },
             kStartMs);
@@ -390,7 +389,7 @@ Did Driver::Do(const Step &step) {
 
 Did Driver::Open() {
     if (Dialog() != nullptr) return Failed("the card test dialog is already open (close it first)");
-    HWND main = window_search::FindTopLevel(pid_, kMainClass, nullptr);
+    HWND main = window_search::FindTopLevel(pid_, window_search::kStripewellClass, nullptr);
     if (main == nullptr) return Failed("Stripewell has no main window to open the card test dialog from");
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
     HWND dialog = nullptr;

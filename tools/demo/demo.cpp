@@ -24,7 +24,6 @@ constexpr DWORD kWindowWaitMs = 20000;  // a cold Wine start can be slow
 // fields after a swipe, the end). Each wait ends as soon as the thing is seen; on a loaded
 // machine the card test dialog once took more than 5 s to open after a 15 s start.
 constexpr DWORD kWaitMs = 15000;
-constexpr wchar_t kMainClass[] = L"STRIPEWELL";
 constexpr wchar_t kAboutCaption[] = L"About Stripewell";
 // The demo's card test: driven as `mcrsim run` drives a scenario file.
 constexpr char kCardScenario[] = "open\nswipe full\nswipe err-parity\nclose\n";
@@ -178,7 +177,7 @@ bool StartProgram() {
 // the work area, as the device gives it (port/devscreen.cpp), and the dialogs must lie
 // inside its client area below the command bar; on a larger screen, inside the screen.
 HWND WaitForMainWindow(long long since) {
-    HWND main = WaitForWindow(kMainClass, nullptr, kWindowWaitMs);
+    HWND main = WaitForWindow(window_search::kStripewellClass, nullptr, kWindowWaitMs);
     if (main == nullptr) {
         Fail(Ended() ? "Stripewell ended before its main window appeared"
                      : "no main window (class STRIPEWELL) within " + std::to_string(kWindowWaitMs / 1000) + " s");

@@ -16,7 +16,6 @@ constexpr wchar_t kTitle[] = L"Start Stripewell";
 // The handheld's screen.
 constexpr wchar_t kDeviceScreen[] = L"240x320";
 constexpr wchar_t kDeviceScreenVariable[] = L"STRIPEWELL_DEVICE_SCREEN";
-constexpr wchar_t kMainClass[] = L"STRIPEWELL";
 constexpr wchar_t kPanelClass[] = L"MCRSimPanel";
 // A first start under Wine, with its prefix still being made, takes a while.
 constexpr DWORD kMainWindowWaitMs = 60000;
@@ -94,7 +93,8 @@ bool WaitForEnd(HANDLE process, DWORD timeoutMs) {
 HWND WaitForMainWindow(const PROCESS_INFORMATION &stripewell) {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND main = window_search::FindTopLevel(stripewell.dwProcessId, kMainClass, nullptr, true);
+        HWND main =
+            window_search::FindTopLevel(stripewell.dwProcessId, window_search::kStripewellClass, nullptr, true);
         if (main != nullptr) return main;
         if (GetTickCount() - start >= kMainWindowWaitMs || WaitForEnd(stripewell.hProcess, 50)) return nullptr;
     }
