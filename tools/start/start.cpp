@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <string>
 
+#include "../../mcrsim/client/find_window.h"
+#include "../../mcrsim/panel/panel_ids.h"
 #include "../../mcrsim/text/utf8.h"
 #include "../../res/resource.h"
-#include "../../mcrsim/client/find_window.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ constexpr wchar_t kTitle[] = L"Start Stripewell";
 // The handheld's screen.
 constexpr wchar_t kDeviceScreen[] = L"240x320";
 constexpr wchar_t kDeviceScreenVariable[] = L"STRIPEWELL_DEVICE_SCREEN";
-constexpr wchar_t kPanelClass[] = L"MCRSimPanel";
 // A first start under Wine, with its prefix still being made, takes a while.
 constexpr DWORD kMainWindowWaitMs = 60000;
 constexpr DWORD kPanelEndWaitMs = 5000;
@@ -127,7 +127,7 @@ int CardDialogWidth(const std::wstring &exe) {
 // Asks the panel to close as its close button does, and ends it when it does not.
 void EndPanel(const PROCESS_INFORMATION &panel) {
     if (WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0) return;
-    HWND window = window_search::FindTopLevel(panel.dwProcessId, kPanelClass, nullptr);
+    HWND window = window_search::FindTopLevel(panel.dwProcessId, MCRSIM_PANEL_CLASS, nullptr);
     if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
     if (!WaitForEnd(panel.hProcess, kPanelEndWaitMs)) TerminateProcess(panel.hProcess, 1);
 }
