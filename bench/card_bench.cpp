@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../dialogs/dialogs.h"
-#include "../mcrsim/mcrsim.h"
+#include "../mcrsim/dll/mcrsim.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
@@ -130,7 +130,8 @@ void SwipeToScreen(int swipes) {
 DWORD CountThreads() {
     DWORD n = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{sizeof(entry)};
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
     CloseHandle(snapshot);

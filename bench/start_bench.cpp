@@ -21,7 +21,8 @@ std::wstring BesideMe(const wchar_t *name) {
 // Starts the program, waits until its main window exists and the program is idle
 // (its first paint done), then closes it. Returns the start time in ms, or -1.
 double StartOnce(const std::wstring &exe, const wchar_t *windowClass) {
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     std::wstring cmd = L"\"" + exe + L"\"";
     const double start = bench::NowUs();

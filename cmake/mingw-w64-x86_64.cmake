@@ -7,6 +7,3 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Tests and tools run under Wine through our wrapper (private prefix, headless).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

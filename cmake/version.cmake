@@ -7,16 +7,6 @@
 #       writes OUT/stripewell_version.h (for C, C++ and resource scripts) and
 #       OUT/version.txt, each only when its content changes, so that a build with the
 #       same version builds nothing again
-#
-# The release number is the one of project() in DIR/CMakeLists.txt, say 1.0.0. Then:
-#   1.0.0                on the commit tagged v1.0.0
-#   1.0.0-N-gHASH        N commits after that tag (git describe)
-#   1.0.0-untagged-gHASH no tag v1.0.0 in the commit's history: not a release yet
-#   ...-dirty            the checkout has changes that are not committed
-#   1.0.0-nogit          no git, or DIR is not a git checkout: which commit is unknown
-# The environment variable STRIPEWELL_VERSION, when set, is taken instead (it must begin
-# with the release number); scripts/test-in-debian sets it from this machine's checkout,
-# as the copy it builds in the Debian root has no .git.
 cmake_minimum_required(VERSION 3.20)
 
 if(NOT SOURCE_DIR)
@@ -30,6 +20,15 @@ set(release "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${CMAKE_MATCH_3}")
 set(numbers "${CMAKE_MATCH_1},${CMAKE_MATCH_2},${CMAKE_MATCH_3}")
 string(REPLACE "." "\\." release_pattern "${release}")
 
+# The release number is the one of project() in DIR/CMakeLists.txt, say 1.0.0. Then:
+#   1.0.0                on the commit tagged v1.0.0
+#   1.0.0-N-gHASH        N commits after that tag (git describe)
+#   1.0.0-untagged-gHASH no tag v1.0.0 in the commit's history: not a release yet
+#   ...-dirty            the checkout has changes that are not committed
+#   1.0.0-nogit          no git, or DIR is not a git checkout: which commit is unknown
+# The environment variable STRIPEWELL_VERSION, when set, is taken instead (it must begin
+# with the release number); scripts/test-in-debian sets it from this machine's checkout,
+# as the copy it builds in the Debian root has no .git.
 set(version "")
 if(DEFINED ENV{STRIPEWELL_VERSION})
     set(version "$ENV{STRIPEWELL_VERSION}")

@@ -1,7 +1,6 @@
-// The card test dialog: opens the reader, shows the workers' track texts, and lets
-// the person clear the fields, switch automatic power-off and close the reader.
-// Runs on the user-interface thread inside the modal loop; the workers write the
-// track fields from their own threads.
+// The card test dialog: opens the reader, shows the workers' track texts, and lets the
+// person clear the fields, switch automatic power-off and close the reader. Runs on the
+// user-interface thread; the workers write the track fields from their own threads.
 #include "dialogs.h"
 #include "../reader/reader.h"
 #include "../reader/mcrlib.h"

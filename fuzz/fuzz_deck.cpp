@@ -1,7 +1,6 @@
-// Deck text: the parser never crashes; a deck it accepts holds only cards that can be
-// recorded, reads back from its own formatting as the same cards, and reads through
-// the decoder with statuses from the error table; a refused deck loads nothing and
-// names its line.
+// Deck text: the parser never crashes; an accepted deck holds only cards that can be
+// recorded, reads back from its own formatting and reads through the decoder with
+// statuses from the error table; a refused deck loads nothing and names its line.
 #include <cstdint>
 #include <string_view>
 

@@ -1,10 +1,5 @@
-// The decoder on any bit stream. Input: one byte choosing the track (low two bits) and
-// whether both directions are tried (bit 2), then the bits, eight to a byte, least
-// significant first. Whatever it reads is a status from the error table; its trace
-// agrees with it (the stretches read hold the swipe's bits, the deciding character is
-// one that can decide that status, a good read's data are its traced data characters);
-// a good read holds only characters of the track's range, and recording that data
-// again and swiping it undamaged reads the same data.
+// The decoder on any bit stream: whatever it reads is a status from the error table, its
+// trace agrees with it, and a good read records and reads back the same.
 #include <cstdint>
 #include <string>
 
@@ -13,6 +8,12 @@
 #include "trace_check.h"
 #include "tracks.h"
 
+// Input: one byte choosing the track (low two bits) and whether both directions are
+// tried (bit 2), then the bits, eight to a byte, least significant first. The trace
+// agrees when the stretches read hold the swipe's bits, the deciding character is one
+// that can decide that status, and a good read's data are its traced data characters; a
+// good read holds only characters of the track's range, and recording that data again
+// and swiping it undamaged reads the same data.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0) return 0;
     const mcrsim::TrackFormat &format = mcrsim::FormatOf(mcrsim::kTracks[(data[0] & 3) % mcrsim::kTrackCount]);

@@ -1,7 +1,6 @@
-// Relay lines, as either side reads them: any bytes, split into lines as they come down
-// a pipe; every line gives a request, an answer, or a sentence saying why it is neither;
-// what a side accepts stays within the caps and reads back the same from the line the
-// other side would write for it.
+// Relay lines, any bytes split into lines as they come down a pipe: every line gives a
+// request, an answer or why it is neither, and what a side accepts stays within the caps
+// and reads back the same from the line the other side would write for it.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "deck.h"
+#include "default_deck.h"
 
 int main(int argc, char **argv) {
     if (argc != 2) {

@@ -1,5 +1,17 @@
-// Desktop stand-in for the device's caption OK button.
-//
+// Desktop stand-in for the device's caption OK button: the close button, the system
+// menu's Close and Alt+F4 send IDOK to a dialog with WS_EX_CAPTIONOKBTN, as its caption
+// OK button does on the device.
+#include "platform.h"
+
+#include "subclass.h"
+
+// The property that holds the procedure the stand-in replaced.
+#define CAPTION_OK_SUBCLASS L"StripewellCaptionOk"
+
+// The hook and the one thread it watches (the user-interface thread).
+static HHOOK s_hCbtHook = NULL;
+static DWORD s_dwHookThread = 0;
+
 // On the device a dialog whose extended style carries WS_EX_CAPTIONOKBTN gets an OK
 // button in its caption that sends the dialog WM_COMMAND IDOK; the About dialog ends
 // only through it (or IDCANCEL). A desktop caption has no such button, but it has the
@@ -16,20 +28,6 @@
 // takes the bit off the window in WM_CREATE all the same, so that nothing later reads
 // a reserved bit. (A build for desktop Windows itself would have to take it out of the
 // template before the dialog is created.)
-//
-// A thread-local WH_CBT hook finds the windows to treat as they are created, so the
-// shell's code creates its dialogs as it does on the device.
-#include "platform.h"
-
-#include "subclass.h"
-
-// The property that holds the procedure the stand-in replaced.
-#define CAPTION_OK_SUBCLASS L"StripewellCaptionOk"
-
-// The hook and the one thread it watches (the user-interface thread).
-static HHOOK s_hCbtHook = NULL;
-static DWORD s_dwHookThread = 0;
-
 static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
@@ -58,6 +56,8 @@ static LRESULT CALLBACK CaptionOkSubclassProc(HWND hWnd, UINT message, WPARAM wP
     return PortCallNext(CAPTION_OK_SUBCLASS, hWnd, message, wParam, lParam);
 }
 
+// A thread-local WH_CBT hook finds the windows to treat as they are created, so the
+// shell's code creates its dialogs as it does on the device.
 static LRESULT CALLBACK CaptionOkCbtProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
     if (nCode == HCBT_CREATEWND)

@@ -1,14 +1,14 @@
 // Desktop stand-in for the device's command bar: a child window across the top of its
 // parent that shows the drop-downs of one menu bar and, as its only adornment, a close
-// button. It gives what the main window relies on: the menus' commands arrive at the
-// parent as WM_COMMAND, the close button sends the parent WM_CLOSE, and the bar is a
-// child that the parent destroys with DestroyWindow.
-//
-// All of the bar's state lives in its window's extra bytes: no heap, no globals.
+// button.
 #include "platform.h"
 
 #include "subclass.h"
 
+// It gives what the main window relies on: the menus' commands arrive at the parent as
+// WM_COMMAND, the close button sends the parent WM_CLOSE, and the bar is a child that
+// the parent destroys with DestroyWindow. All of the bar's state lives in its window's
+// extra bytes: no heap, no globals.
 #define CMDBAR_CLASS L"StripewellCommandBar"
 // The device's command bar is 26 pixels tall.
 #define CMDBAR_HEIGHT 26

@@ -1,29 +1,13 @@
-// Desktop stand-in for the device's placement of top-level windows.
-//
-// On the handheld a top-level window created with CW_USEDEFAULT takes the whole work
-// area (the screen above the task bar), and a window whose style asks for no caption
-// (neither WS_CAPTION nor WS_POPUP) has none. The desktop instead gives such a window a
-// default size of its own, and every overlapped window a caption. Off the device, on a
-// screen of the handheld's size, this stand-in makes the desktop do what the device
-// does, so that the program is seen as on the device (for instance in a 240 x 320 Wine
-// virtual desktop).
-//
+// Desktop stand-in for the device's placement of top-level windows: on a screen of the
+// handheld's size, or the one a start program names, a window takes the work area as
+// on the device (see PortCreateWindowExW).
+#include "platform.h"
+
 // The rule applies only when the screen is handheld-sized: both sides at most
 // PORT_HANDHELD_MAX_SIDE pixels. On a larger screen (a desktop, or Wine's null driver
 // with its 1024 x 768 screen, where the tests run) windows are placed as the desktop
 // places them.
 //
-// On a desktop's own screen (Windows has no Wine virtual desktop) a start program names
-// the device's screen for the program instead: STRIPEWELL_DEVICE_SCREEN=WxH in the
-// program's environment makes the work area's top-left W x H pixels the device's work
-// area, on a screen of any size. The program centres its dialogs in screen coordinates
-// from its main window's client size, so they land inside that area, as on the device.
-// Without the variable the program is an ordinary window of the desktop.
-//
-// Wine settles CW_USEDEFAULT before any hook sees the window, so the rule sits in the
-// call itself: platform.h routes the program's CreateWindowExW here off the device.
-#include "platform.h"
-
 // The largest side, in pixels, of a screen taken to be the handheld's.
 #define PORT_HANDHELD_MAX_SIDE 640
 // The sides a named device screen may have, in pixels.
@@ -52,6 +36,13 @@ static int ReadSide(LPCWSTR *ppsz, WCHAR cEnd)
     return n;
 }
 
+// On a desktop's own screen (Windows has no Wine virtual desktop) a start program names
+// the device's screen for the program instead: STRIPEWELL_DEVICE_SCREEN=WxH in the
+// program's environment makes the work area's top-left W x H pixels the device's work
+// area, on a screen of any size. The program centres its dialogs in screen coordinates
+// from its main window's client size, so they land inside that area, as on the device.
+// Without the variable the program is an ordinary window of the desktop.
+//
 // Reads STRIPEWELL_DEVICE_SCREEN; a value that is not WxH is said and left out.
 static void ReadNamedScreen(void)
 {
@@ -91,6 +82,16 @@ BOOL PortEnableDeviceScreen(void)
 
 #undef CreateWindowExW
 
+// On the handheld a top-level window created with CW_USEDEFAULT takes the whole work
+// area (the screen above the task bar), and a window whose style asks for no caption
+// (neither WS_CAPTION nor WS_POPUP) has none. The desktop instead gives such a window a
+// default size of its own, and every overlapped window a caption. Off the device, on a
+// screen of the handheld's size, this stand-in makes the desktop do what the device
+// does, so that the program is seen as on the device (for instance in a 240 x 320 Wine
+// virtual desktop).
+//
+// Wine settles CW_USEDEFAULT before any hook sees the window, so the rule sits in the
+// call itself: platform.h routes the program's CreateWindowExW here off the device.
 HWND PortCreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle,
                          int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                          HINSTANCE hInstance, LPVOID lpParam)

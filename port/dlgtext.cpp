@@ -1,28 +1,5 @@
-// Desktop stand-in that keeps a worker's field writes on the dialog's own thread.
-//
-// The reader's workers set the card test dialog's fields from their own threads with
-// SetDlgItemTextW, which first looks the field up among the dialog's children. Under
-// Wine 10 that lookup from another thread, made while the dialog's own thread destroys
-// the dialog, can send the wineserver into an endless walk of a child list that is
-// being unlinked (closing the dialog at the moment a card lands): every process of the
-// session then hangs. The device and Wine 8 do not have the fault, and the program's
-// code stays as the device runs it.
-//
-// Off the device SetDlgItemTextW is this function (platform.h). Called on the dialog's
-// own thread it is the plain call. Called from another thread, it sends the dialog a
-// message of its own and a hook on the dialog's thread sets the text there: the field is
-// looked up by the thread that alone destroys the dialog, so the two can no longer
-// overlap. The caller waits as it waits for SetDlgItemTextW itself, which sends
-// WM_SETTEXT to that same thread; when the dialog is gone the send fails, as the plain
-// call does. A write that finds every request slot taken waits for one as long as the
-// dialog lives (the writes holding them end as the dialog's thread serves them): it is
-// never made from the caller's thread instead, and never dropped while the dialog lives.
-//
-// The hook lives on a thread only after that thread has called
-// PortEnableCrossThreadItemText (the desktop entry point does, for the user-interface
-// thread; tests do for theirs). A dialog on any other thread gets the plain call. The
-// hooks end with their thread, and Windows gives its id to later threads: a slot whose
-// thread has ended is taken by the next thread that enables the hook.
+// Desktop stand-in that keeps a worker's field writes on the dialog's own thread, where
+// Wine 10 cannot meet the dialog's destruction halfway (see PortSetDlgItemTextW).
 #include "platform.h"
 
 // Threads that may serve other threads' field writes at the same time.
@@ -156,6 +133,11 @@ static BOOL EnableLocked(void)
     return fServing;
 }
 
+// The hook lives on a thread only after that thread has called
+// PortEnableCrossThreadItemText (the desktop entry point does, for the user-interface
+// thread; tests do for theirs). A dialog on any other thread gets the plain call. The
+// hooks end with their thread, and Windows gives its id to later threads: a slot whose
+// thread has ended is taken by the next thread that enables the hook.
 BOOL PortEnableCrossThreadItemText(void)
 {
     while (InterlockedCompareExchange(&s_lEnabling, 1, 0) != 0)
@@ -186,6 +168,23 @@ static void ReleaseRequest(int iSlot)
     ReleaseSemaphore(s_hFreeRequests, 1, NULL);
 }
 
+// The reader's workers set the card test dialog's fields from their own threads with
+// SetDlgItemTextW, which first looks the field up among the dialog's children. Under
+// Wine 10 that lookup from another thread, made while the dialog's own thread destroys
+// the dialog, can send the wineserver into an endless walk of a child list that is
+// being unlinked (closing the dialog at the moment a card lands): every process of the
+// session then hangs. The device and Wine 8 do not have the fault, and the program's
+// code stays as the device runs it.
+//
+// Off the device SetDlgItemTextW is this function (platform.h). Called on the dialog's
+// own thread it is the plain call. Called from another thread, it sends the dialog a
+// message of its own and a hook on the dialog's thread sets the text there: the field is
+// looked up by the thread that alone destroys the dialog, so the two can no longer
+// overlap. The caller waits as it waits for SetDlgItemTextW itself, which sends
+// WM_SETTEXT to that same thread; when the dialog is gone the send fails, as the plain
+// call does. A write that finds every request slot taken waits for one as long as the
+// dialog lives (the writes holding them end as the dialog's thread serves them): it is
+// never made from the caller's thread instead, and never dropped while the dialog lives.
 BOOL PortSetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString)
 {
     DWORD dwOwner = GetWindowThreadProcessId(hDlg, NULL);

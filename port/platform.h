@@ -1,7 +1,6 @@
 // The platform as the program sees it: the Win32 headers plus, off the device, the
-// declarations of the few services that only the handheld's system libraries have.
-// reader/, dialogs/ and shell/ include this instead of <windows.h>, so they carry no
-// desktop-only code; with the device's SDK the stand-ins below are not needed.
+// services only the handheld's system libraries have. reader/, dialogs/ and shell/
+// include this instead of <windows.h>, so they carry no desktop-only code.
 #ifndef STRIPEWELL_PORT_PLATFORM_H
 #define STRIPEWELL_PORT_PLATFORM_H
 

@@ -2,7 +2,6 @@
 // command line; the desktop's (built with -municode) calls wWinMain, which hands over
 // to it after switching on what the device's window manager gives every program.
 #include "platform.h"
-#include "../shell/shell.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nCmdShow)
 {

@@ -14,6 +14,8 @@
 
 #include "damage_kinds.h"
 #include "deck.h"
+#include "default_deck.h"
+#include "support/field_text.h"
 #include "support/trace_check.h"
 
 using namespace mcrsim;
@@ -44,7 +46,8 @@ std::string AllDataChars(const TrackFormat &format) {
     return chars;
 }
 
-std::string Fill(const TrackFormat &format, std::size_t count) {
+// count data characters the track can hold, taken in turn from all of them.
+std::string SampleData(const TrackFormat &format, std::size_t count) {
     const std::string pool = AllDataChars(format);
     std::string data;
     for (std::size_t i = 0; i < count; ++i) data.push_back(pool[(i * 7) % pool.size()]);
@@ -112,7 +115,7 @@ TEST(CardTrackBits, DataOutsideTheTrackIsRefused) {
 TEST(CardRoundTrip, EveryTrackBothDirections) {
     for (Track t : kTracks) {
         const TrackFormat &format = FormatOf(t);
-        std::vector<std::string> samples = {"", Fill(format, format.bufferBytes)};
+        std::vector<std::string> samples = {"", SampleData(format, format.bufferBytes)};
         const std::string all = AllDataChars(format);
         for (std::size_t i = 0; i < all.size(); i += format.bufferBytes) samples.push_back(all.substr(i, format.bufferBytes));
         for (const std::string &data : samples) {
@@ -137,8 +140,8 @@ TEST(CardRoundTrip, EveryTrackBothDirections) {
 TEST(CardRoundTrip, BufferLimitIsTooLong) {
     for (Track t : kTracks) {
         const TrackFormat &format = FormatOf(t);
-        EXPECT_EQ(Swipe(format, Fill(format, format.bufferBytes)).status, kTrackGood) << format.name;
-        EXPECT_EQ(Swipe(format, Fill(format, format.bufferBytes + 1)).status, kErrTooLong) << format.name;
+        EXPECT_EQ(Swipe(format, SampleData(format, format.bufferBytes)).status, kTrackGood) << format.name;
+        EXPECT_EQ(Swipe(format, SampleData(format, format.bufferBytes + 1)).status, kErrTooLong) << format.name;
     }
 }
 
@@ -147,7 +150,7 @@ TEST(CardRoundTrip, BufferLimitIsTooLong) {
 TEST(CardDamage, EachKindGivesItsStatusOnEveryTrack) {
     for (Track t : kTracks) {
         const TrackFormat &format = FormatOf(t);
-        const std::string data = Fill(format, 20);
+        const std::string data = SampleData(format, 20);
         const std::size_t w = static_cast<std::size_t>(format.charBits);
         const std::size_t bits = (data.size() + 3) * w;
         const std::size_t lrcChar = bits - w;
@@ -254,7 +257,7 @@ TEST(CardTrace, EachErrorSaysWhereAndWhyTheReadStopped) {
         };
         for (const auto &c : cases) {
             const std::string where = std::string(format.name) + ", " + c.what;
-            const Bits content = c.chars == std::string::npos ? Bits() : Encode(format, Fill(format, c.chars));
+            const Bits content = c.chars == std::string::npos ? Bits() : Encode(format, SampleData(format, c.chars));
             const Bits bits = SwipeBits(format, content, c.damage);
             const Decoded decoded = DecodeTrack(format, bits);
             EXPECT_EQ(decoded.status, c.status) << where;
@@ -624,8 +627,8 @@ TEST(CardErrorTable, DocumentationMirrorsTheCode) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(error.code));
         EXPECT_EQ(m[1].str(), hex) << line;
-        std::snprintf(hex, sizeof hex, "Error:%x", static_cast<unsigned>(error.code));
-        EXPECT_EQ(m[2].str(), hex) << line;
+        const std::wstring field = testing_support::ErrorField(error.code);
+        EXPECT_EQ(m[2].str(), std::string(field.begin(), field.end())) << line;
         EXPECT_EQ(m[3].str(), error.name) << line;
         EXPECT_EQ(m[4].str(), error.description) << line;
     }

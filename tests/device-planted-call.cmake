@@ -1,9 +1,9 @@
 # Plants a call into the program's code in the device-shaped build and builds it: the
 # build must fail, and its output must match EXPECTED (which names the function).
 #   cmake -DDEVICE_DIR=DIR -DCALL=EXPR -DEXPECTED=REGEX [-DHEADER=NAME] -P device-planted-call.cmake
+get_filename_component(root ${CMAKE_CURRENT_LIST_DIR}/.. REALPATH)
 # EXPR is evaluated in a function of the program with a window handle hWnd; HEADER is a
 # system header to include after the program's own.
-get_filename_component(root ${CMAKE_CURRENT_LIST_DIR}/.. REALPATH)
 set(source "// A call planted by tests/device-planted-call.cmake.\n#include \"${root}/shell/shell.h\"\n")
 if(HEADER)
     string(APPEND source "#include <${HEADER}>\n")

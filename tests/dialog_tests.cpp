@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../dialogs/dialogs.h"
-#include "../mcrsim/mcrsim.h"
+#include "../mcrsim/dll/mcrsim.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"

@@ -1,7 +1,6 @@
-// The real program end to end: Stripewell.exe (with the simulated MCRLIB.dll beside
-// it) runs as a process of its own; the test finds its windows, sends it commands and
-// keys, swipes cards into its reader through the simulator's mailbox, and reads its
-// fields, its debug lines on standard error and its exit code.
+// The real program end to end, as a process of its own beside the simulated MCRLIB.dll:
+// its windows, commands and keys, swipes through the simulator's mailbox, its fields,
+// its debug lines on standard error and its exit code.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "../mcrsim/remote_client.h"
+#include "../mcrsim/client/mailbox_client.h"
 #include "../res/resource.h"
 #include "support/childprocess.h"
+#include "support/field_text.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -30,19 +30,6 @@ std::string Narrow(const std::wstring &text) {
     std::string out;
     for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
     return out;
-}
-
-// What the card test dialog shows for a good track: the whole MCRRead buffer, each
-// byte as "%2X" (a space before a single digit).
-std::wstring HexField(const std::string &data, size_t bufferBytes) {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text;
-    for (size_t i = 0; i < bufferBytes; ++i) {
-        const BYTE b = i < data.size() ? static_cast<BYTE>(data[i]) : 0;
-        text += b < 0x10 ? L' ' : digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
 }
 
 // One run of Stripewell.exe, with its standard error read through a pipe.
@@ -92,7 +79,7 @@ std::wstring Field(HWND dlg, int id) {
 
 // Opens the card test dialog through the menu command and waits until its reader
 // takes cards (notification on).
-HWND OpenCardDialog(Program &program, mcrsim_remote::Client &reader) {
+HWND OpenCardDialog(Program &program, mcrsim_mailbox::Client &reader) {
     PostMessageW(program.main(), WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
     HWND dlg = program.WaitForDialog(L" * Stripewell *");
     if (dlg == nullptr) return nullptr;
@@ -116,7 +103,7 @@ TEST(EndToEndTest, CardSessionShowsTracksClearsSwitchesPowerOffAndExitsWithZero)
     EXPECT_EQ(WindowText(program.main()), L"Stripewell");
     EXPECT_NE(GetDlgItem(program.main(), ID_CMDBAR), nullptr) << "the command bar";
 
-    mcrsim_remote::Client reader(program.pid());
+    mcrsim_mailbox::Client reader(program.pid());
     ASSERT_TRUE(reader.connected()) << Narrow(reader.error());
     HWND dlg = OpenCardDialog(program, reader);
     ASSERT_NE(dlg, nullptr) << program.Stderr();
@@ -128,7 +115,7 @@ TEST(EndToEndTest, CardSessionShowsTracksClearsSwitchesPowerOffAndExitsWithZero)
     ASSERT_TRUE(swiped) << Narrow(reader.error());
     ASSERT_EQ(swiped->result, 1) << "the reader took the card";
 
-    const std::wstring expected[] = {HexField(iso1, 76), HexField(iso2, 37), L"Error:12"};
+    const std::wstring expected[] = {testing_support::HexField(iso1, 76), testing_support::HexField(iso2, 37), L"Error:12"};
     const int fields[] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
     EXPECT_TRUE(program.WaitFor([&] { return Field(dlg, IDC_JIS2) == expected[2] && Field(dlg, IDC_ISO1) != L""; }));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Field(dlg, fields[i]), expected[i]) << "field " << fields[i];
@@ -193,7 +180,7 @@ class EndAfterCardDialogTest : public ::testing::TestWithParam<const char *> {};
 TEST_P(EndAfterCardDialogTest, EndsWithExitCodeZeroWhileTheWorkersWait) {
     Program program;
     ASSERT_TRUE(program.Start());
-    mcrsim_remote::Client reader(program.pid());
+    mcrsim_mailbox::Client reader(program.pid());
     ASSERT_TRUE(reader.connected()) << Narrow(reader.error());
     HWND dlg = OpenCardDialog(program, reader);
     ASSERT_NE(dlg, nullptr) << program.Stderr();

@@ -1,7 +1,6 @@
-// The simulator driven as a person drives it: Stripewell.exe runs as a process of its
-// own, mcrsim.exe and mcrsim-panel.exe are started beside it, and the test reads the
-// card test dialog's fields. What the fields must show is computed from the reader
-// model (mcrsim::ReadCard) for the same card.
+// The simulator driven as a person drives it: Stripewell.exe, mcrsim.exe and
+// mcrsim-panel.exe run as processes of their own, and the card test dialog's fields must
+// show what the reader model (mcrsim::ReadCard) reads of the same card.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,15 +13,17 @@
 #include <vector>
 
 #include "support/childprocess.h"
+#include "support/field_text.h"
 #include "../mcrsim/core/damage_kinds.h"
 #include "../mcrsim/core/deck.h"
+#include "../mcrsim/core/default_deck.h"
 #include "../mcrsim/core/wedge.h"
 #include "../mcrsim/panel/panel_ids.h"
-#include "../mcrsim/remote_client.h"
+#include "../mcrsim/client/mailbox_client.h"
 #include "../mcrsim/control/control.h"
-#include "../mcrsim/utf8.h"
+#include "../mcrsim/text/utf8.h"
 #include "../res/resource.h"
-#include "../tools/windows/find_window.h"
+#include "../mcrsim/client/find_window.h"
 
 namespace {
 
@@ -53,20 +54,9 @@ std::wstring Text(HWND hwnd) {
 
 std::wstring Field(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
 
-// What the card test dialog shows for a track: the whole MCRRead buffer as "%2X"
-// pairs, or "Error:" and the code in lower-case hex.
+// What the card test dialog shows for a track the reader read.
 std::wstring Shown(const mcrsim::TrackRead &track, size_t bufferBytes) {
-    wchar_t text[8];
-    if (track.status != mcrsim::kTrackGood) {
-        wsprintfW(text, L"Error:%x", static_cast<unsigned>(track.status));
-        return text;
-    }
-    std::wstring hex;
-    for (size_t i = 0; i < bufferBytes; ++i) {
-        wsprintfW(text, L"%2X", track.bytes[i]);
-        hex += text;
-    }
-    return hex;
+    return testing_support::TrackField(track.status, track.bytes.data(), bufferBytes, bufferBytes);
 }
 
 // One run of mcrsim.exe with the given arguments and standard input.
@@ -175,7 +165,7 @@ public:
         PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
         dialog_ = process_.WaitForWindow(L"#32770", L" * Stripewell *");
         if (dialog_ == nullptr) return ::testing::AssertionFailure() << "no card test dialog";
-        mcrsim_remote::Client reader(process_.pid());
+        mcrsim_mailbox::Client reader(process_.pid());
         if (!WaitFor([&] {
                 const auto reply = reader.State();
                 return reply && reply->state.fOpen && reply->state.fNotify;
@@ -519,9 +509,9 @@ TEST(MCRSimDrive, RelayCarriesSwipesAndTheDialogAndThePanelSeesItEnd) {
     Pipe requests, replies;
     testing_support::ChildProcess relay;
     ASSERT_TRUE(StartRelay(&relay, program.pid(), &requests, &replies));
-    mcrsim_control::Connection connection(mcrsim_remote::RelayPipes{requests.write, replies.read}, program.pid());
+    mcrsim_control::Connection connection(mcrsim_relay::Pipes{requests.write, replies.read}, program.pid());
     const mcrsim::CardRead read = mcrsim::ReadCard(DeckCard("err-parity"));
-    EXPECT_EQ(connection.Swipe(read, "'err-parity'").code, 0) << connection.Lost().message;
+    EXPECT_EQ(connection.Swipe(read, "'err-parity'").code, 0) << connection.WhyNoReply().message;
     const mcrsim_control::Outcome check = connection.Check(read);
     EXPECT_EQ(check.message, "Stripewell shows what the reader read.");
     EXPECT_TRUE(program.Shows(read));
@@ -660,7 +650,7 @@ struct Started {
             }, 3 * kWaitMs))
             return ::testing::AssertionFailure() << "no Stripewell with a panel: " << start.Stderr();
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
-        mcrsim_remote::Client reader(stripewell);
+        mcrsim_mailbox::Client reader(stripewell);
         if (!WaitFor([&] {
                 dialog = window_search::FindTopLevel(stripewell, L"#32770", L" * Stripewell *", true);
                 const auto reply = reader.State();
@@ -671,7 +661,7 @@ struct Started {
     }
 
     DWORD Swipes() const {
-        mcrsim_remote::Client reader(stripewell);
+        mcrsim_mailbox::Client reader(stripewell);
         const auto reply = reader.State();
         return reply ? reply->state.dwSwipes : 0xFFFFFFFF;
     }

@@ -15,16 +15,20 @@
 #include <thread>
 #include <vector>
 
-#include "../mcrsim/core/damage_kinds.h"
-#include "../mcrsim/core/trace_view.h"
-#include "../mcrsim/draw/trackstrip.h"
-#include "../mcrsim/core/deck.h"
-#include "../mcrsim/core/wedge.h"
-#include "../mcrsim/simcard.h"
+#include "../mcrsim/client/find_window.h"
+#include "../mcrsim/client/mailbox_client.h"
+#include "../mcrsim/client/relay.h"
 #include "../mcrsim/control/control.h"
+#include "../mcrsim/core/damage_kinds.h"
+#include "../mcrsim/core/deck.h"
+#include "../mcrsim/core/default_deck.h"
+#include "../mcrsim/core/trace_view.h"
+#include "../mcrsim/core/wedge.h"
+#include "../mcrsim/dll/simcard.h"
+#include "../mcrsim/draw/trackstrip.h"
 #include "../mcrsim/tool/scenario.h"
 #include "../mcrsim/tool/tool.h"
-#include "../mcrsim/utf8.h"
+#include "../mcrsim/text/utf8.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
@@ -344,7 +348,7 @@ TEST(MCRSimToolRun, ScenariosThatDoNotParseAreRefusedWithTheirLineBeforeAnything
 // A report is written only where it cannot cost anyone a file, and that is checked
 // before anything runs; with nothing to run against, there is no report at all.
 TEST(MCRSimToolRun, AReportPathThatIsNotOursIsRefusedUntouchedBeforeAnythingRuns) {
-    ASSERT_EQ(mcrsim_remote::FindStripewell(), 0u);
+    ASSERT_EQ(window_search::FindStripewell(), 0u);
     const Scratch scratch;
     const std::string scenario = scratch.Write("smoke.scenario", "test one\nopen\n");
     const std::string notes = scratch.Write("notes.xml", "<notes>a person's</notes>\n");
@@ -389,7 +393,7 @@ std::vector<std::string> TrackPart(const std::vector<std::string> &out, const st
 }  // namespace
 
 TEST(MCRSimToolShow, MarksTheFlippedBitAndTheStopAndNeedsNoReader) {
-    ASSERT_EQ(mcrsim_remote::FindStripewell(), 0u);
+    ASSERT_EQ(window_search::FindStripewell(), 0u);
     const ToolRun clean = Tool({"show", "full"});
     const ToolRun flipped = Tool({"show", "full", "--damage", "flip", "--track", "iso2"});
     ASSERT_EQ(flipped.code, kExitOk) << flipped.io.Text();
@@ -491,7 +495,7 @@ TEST(TrackStrip, ColoursFramesAndMarksSitWhereTheLayoutPutsThem) {
 // --- The reader: status, swipe, apo ----------------------------------------------------
 
 TEST(MCRSimToolReader, NoStripewellOrNoReaderIsSaidPlainly) {
-    ASSERT_EQ(mcrsim_remote::FindStripewell(), 0u) << "no Stripewell may run beside these tests";
+    ASSERT_EQ(window_search::FindStripewell(), 0u) << "no Stripewell may run beside these tests";
     for (const std::vector<std::string> &args : {std::vector<std::string>{"status"}, {"swipe", "full"}, {"apo"}, {"wedge"}}) {
         const ToolRun run = Tool(args, {"%A?"});
         EXPECT_EQ(run.code, kExitNoStripewell) << args[0];
@@ -727,7 +731,7 @@ TEST(MCRSimToolRelay, CarriesStateSwipesAndTheDialogBetweenPipesAndTheMailbox) {
         code = mcrsim_tool::Run({"relay", "--pid", kSelf}, io);
     });
     {
-        Connection connection(mcrsim_remote::RelayPipes{requestsOut, repliesIn}, GetCurrentProcessId());
+        Connection connection(mcrsim_relay::Pipes{requestsOut, repliesIn}, GetCurrentProcessId());
         const Outcome state = connection.State();
         EXPECT_EQ(state.code, kExitOk) << state.message;
         EXPECT_NE(state.message.find("reader open, powered, notifying"), std::string::npos) << state.message;
@@ -761,14 +765,14 @@ std::string ClientMakesOf(const std::string &sent, bool fields) {
     });
     std::string said;
     {
-        Connection connection(mcrsim_remote::RelayPipes{requestsOut, repliesIn}, 4);
+        Connection connection(mcrsim_relay::Pipes{requestsOut, repliesIn}, 4);
         if (!fields) {
             said = connection.State().message;
         } else if (const auto shown = connection.ReadDialog()) {
             said = std::string("fields ") + (shown->dialog ? "1" : "0");
             for (const std::wstring &text : shown->text) said += " " + Utf8(text);
         } else {
-            said = connection.Lost().message;
+            said = connection.WhyNoReply().message;
         }
     }
     relay.join();
@@ -779,8 +783,8 @@ std::string ClientMakesOf(const std::string &sent, bool fields) {
 }  // namespace
 
 TEST(MCRSimToolRelay, EveryLineEitherSideSendsGivesAnAnswerOrAClearError) {
-    const std::string mailbox = std::to_string(sizeof(mcrsim_remote::Mailbox));
-    const std::string zeros(2 * sizeof(mcrsim_remote::Mailbox), '0');
+    const std::string mailbox = std::to_string(sizeof(mcrsim_mailbox::Mailbox));
+    const std::string zeros(2 * sizeof(mcrsim_mailbox::Mailbox), '0');
     const struct {
         std::string sent;
         bool fields;
@@ -814,7 +818,7 @@ TEST(MCRSimToolRelay, EveryLineEitherSideSendsGivesAnAnswerOrAClearError) {
     }
 
     // The relay's side: every request line gets one answer line.
-    mcrsim_remote::Client client(GetCurrentProcessId());
+    mcrsim_mailbox::Client client(GetCurrentProcessId());
     const std::pair<std::string, std::string> requests[] = {
         {"", "Ee an empty request line"},
         {"X", "Ee a request the relay does not know"},
@@ -825,8 +829,8 @@ TEST(MCRSimToolRelay, EveryLineEitherSideSendsGivesAnAnswerOrAClearError) {
         {"M" + zeros, "M"},  // the reader answers a request of no version it knows
     };
     for (const auto &[request, answer] : requests)
-        EXPECT_EQ(mcrsim_remote::RelayAnswer(client, request).substr(0, answer.size()), answer) << request.substr(0, 40);
-    EXPECT_EQ(mcrsim_remote::RelayAnswerTooLong(), "Ee a request line longer than 8192 bytes; it was skipped");
+        EXPECT_EQ(mcrsim_relay::AnswerRequest(client, request).substr(0, answer.size()), answer) << request.substr(0, 40);
+    EXPECT_EQ(mcrsim_relay::AnswerTooLongRequest(), "Ee a request line longer than 8192 bytes; it was skipped");
 }
 
 // --- From the reader model to the library's card --------------------------------------

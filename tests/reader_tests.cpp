@@ -6,27 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "../mcrsim/mcrsim.h"
+#include "../mcrsim/dll/mcrsim.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
+#include "support/field_text.h"
 #include "support/testsupport.h"
 
 using namespace testing_support;
 using Entries = std::vector<std::wstring>;
 
 namespace {
-
-std::wstring Hex(const std::string &bytes, size_t bufferSize) {
-    std::wstring text;
-    wchar_t pair[3];
-    for (size_t k = 0; k < bufferSize; ++k) {
-        const unsigned value = k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0;
-        swprintf(pair, 3, L"%2X", value);
-        text += pair;
-    }
-    return text;
-}
 
 std::wstring Repeat(const std::wstring &piece, size_t times) {
     std::wstring text;
@@ -146,7 +136,7 @@ TEST_F(ReaderTest, SwipeWritesFieldsInOrderThenResumes) {
 
     const Entries expected{LogEntry(L"Get Data...\r\n"),
                            L"MCRRead",
-                           FieldEntry(IDC_ISO1, Hex(iso1, MCR_ISO1_BYTES)),
+                           FieldEntry(IDC_ISO1, HexField(iso1, MCR_ISO1_BYTES)),
                            FieldEntry(IDC_ISO2, L"Error:1f"),
                            FieldEntry(IDC_JIS2, L"Error:ffffffff"),
                            L"MCRResume"};
@@ -168,9 +158,9 @@ TEST_F(ReaderTest, FullTracksAreShownByteForByte) {
     std::string all;
     for (int b = 0; b < 76; ++b) all += static_cast<char>(b * 3 + 0x0A);
     SwipeAndWait(MakeCard(all, 1, all, 1, all, 1));
-    EXPECT_EQ(FieldText(dialog_, IDC_ISO1), Hex(all, MCR_ISO1_BYTES));
-    EXPECT_EQ(FieldText(dialog_, IDC_ISO2), Hex(all.substr(0, MCR_ISO2_BYTES), MCR_ISO2_BYTES));
-    EXPECT_EQ(FieldText(dialog_, IDC_JIS2), Hex(all.substr(0, MCR_JIS2_BYTES), MCR_JIS2_BYTES));
+    EXPECT_EQ(FieldText(dialog_, IDC_ISO1), HexField(all, MCR_ISO1_BYTES));
+    EXPECT_EQ(FieldText(dialog_, IDC_ISO2), HexField(all.substr(0, MCR_ISO2_BYTES), MCR_ISO2_BYTES));
+    EXPECT_EQ(FieldText(dialog_, IDC_JIS2), HexField(all.substr(0, MCR_JIS2_BYTES), MCR_JIS2_BYTES));
 }
 
 TEST(FormatTrackHexTest, WritesPaddedUpperCasePairsWithoutSeparators) {

@@ -158,7 +158,9 @@ TEST(ShellResourceTest, MenuHasTwoDropDownsWithThreePlainCommands) {
         HMENU sub = GetSubMenu(menu, item.dropDown);
         const int pos = position[item.dropDown]++;
         wchar_t text[64] = L"";
-        MENUITEMINFOW info{sizeof(info), MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
         info.dwTypeData = text;
         info.cch = 64;
         ASSERT_TRUE(GetMenuItemInfoW(sub, pos, TRUE, &info));

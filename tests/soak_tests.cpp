@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "../dialogs/dialogs.h"
-#include "../mcrsim/mcrsim.h"
+#include "../mcrsim/dll/mcrsim.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
 #include "support/childprocess.h"
+#include "support/field_text.h"
 #include "support/testsupport.h"
 
 using namespace testing_support;
@@ -40,7 +41,8 @@ Usage ProcessUsage() {
     Usage usage;
     const DWORD pid = GetCurrentProcessId();
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{sizeof(entry)};
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == pid) ++usage.threads;
     CloseHandle(snapshot);
@@ -67,26 +69,10 @@ double CpuMs() {
     return ms(kernel) + ms(user);
 }
 
-std::wstring Hex(const BYTE *bytes, DWORD n) {
-    std::wstring text;
-    wchar_t pair[3];
-    for (DWORD k = 0; k < n; ++k) {
-        swprintf(pair, 3, L"%2X", bytes[k]);
-        text += pair;
-    }
-    return text;
-}
-
-// What the person must see for one track of a card.
+// What the person must see for one track of a card: MCRRead hands over at most the
+// buffer's size.
 std::wstring Expected(const MCRSimTrack &track, int t) {
-    if (track.dwStatus != 1) {
-        wchar_t text[16];
-        swprintf(text, 16, L"Error:%x", track.dwStatus);
-        return text;
-    }
-    BYTE buffer[MCRSIM_TRACK_MAX] = {};
-    memcpy(buffer, track.abData, std::min<DWORD>(track.cbData, kBufferBytes[t]));
-    return Hex(buffer, kBufferBytes[t]);
+    return TrackField(track.dwStatus, track.abData, std::min<DWORD>(track.cbData, kBufferBytes[t]), kBufferBytes[t]);
 }
 
 // A mix of good tracks (full, partial, empty), error codes the decoder gives and

@@ -10,6 +10,7 @@
 
 #include "damage_kinds.h"
 #include "deck.h"
+#include "default_deck.h"
 #include "wedge.h"
 
 using namespace mcrsim;

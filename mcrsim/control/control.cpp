@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "../../reader/mcrlib.h"
-#include "../simcard.h"
-#include "../utf8.h"
+#include "../client/find_window.h"
+#include "../client/mailbox_client.h"
+#include "../core/text_file.h"
+#include "../dll/simcard.h"
+#include "../text/utf8.h"
 
 namespace mcrsim_control {
 
@@ -69,14 +72,14 @@ std::string ReadSummary(const CardRead &read) {
 constexpr const wchar_t *kApoMark = L"APO";
 
 std::wstring FieldTextFor(const TrackRead &track, mcrsim::Track which) {
-    wchar_t pair[16];
     if (track.status != mcrsim::kTrackGood) {
-        std::swprintf(pair, 16, L"Error:%x", static_cast<unsigned>(track.status));
-        return pair;
+        const std::string error = mcrsim::ErrorFieldText(track.status);
+        return std::wstring(error.begin(), error.end());
     }
+    wchar_t pair[4];
     std::wstring text;
     for (size_t i = 0; i < mcrsim::FormatOf(which).bufferBytes; ++i) {
-        std::swprintf(pair, 16, L"%2X", static_cast<unsigned>(track.bytes[i]));
+        std::swprintf(pair, 4, L"%2X", static_cast<unsigned>(track.bytes[i]));
         text += pair;
     }
     return text;
@@ -108,11 +111,7 @@ std::string DecodeField(const std::wstring &text) {
     if (text == kApoMark) return "APO (powered off)";
     unsigned code = 0;
     wchar_t rest = 0;
-    if (std::swscanf(text.c_str(), L"Error:%x%lc", &code, &rest) == 1) {
-        char shown[24];
-        std::snprintf(shown, sizeof shown, "Error:%x", code);
-        return std::string(shown) + " (" + mcrsim::TrackStatusName(code) + ")";
-    }
+    if (std::swscanf(text.c_str(), L"Error:%x%lc", &code, &rest) == 1) return mcrsim::ErrorFieldTextNamed(code);
     std::vector<unsigned> bytes;
     if (!PairBytes(text, &bytes)) return "\"" + Utf8(text) + "\" (not a field Stripewell writes)";
     // The buffer's zeros after the data are not shown.
@@ -149,14 +148,14 @@ std::string FieldDifference(mcrsim::Track which, const std::wstring &shown, cons
     return name + ": Stripewell shows " + DecodeField(shown) + ", the reader read " + TrackResultText(read);
 }
 
-bool ShowsRead(const mcrsim_remote::Fields &fields, const CardRead &read) {
+bool ShowsRead(const mcrsim_dialog::Fields &fields, const CardRead &read) {
     if (!fields.dialog) return false;
     for (mcrsim::Track t : mcrsim::kTracks)
         if (!FieldDifference(t, fields.text[static_cast<int>(t)], read[t]).empty()) return false;
     return true;
 }
 
-std::string Verdict(const mcrsim_remote::Fields &fields, const CardRead &read) {
+std::string Verdict(const mcrsim_dialog::Fields &fields, const CardRead &read) {
     if (!fields.dialog) return "The card test dialog is not open: nothing to compare.";
     std::string differences;
     for (mcrsim::Track t : mcrsim::kTracks) {
@@ -202,22 +201,22 @@ std::string StateSummary(DWORD pid, const MCRSimState &state) {
 }
 
 Connection::Connection(std::optional<DWORD> pid) {
-    pid_ = pid ? *pid : mcrsim_remote::FindStripewell();
+    pid_ = pid ? *pid : window_search::FindStripewell();
     if (pid_ == 0) {
         failure_ = {kExitNoStripewell, NoStripewellMessage(), std::nullopt};
         return;
     }
     process_ = OpenProcess(SYNCHRONIZE, FALSE, pid_);
-    client_ = std::make_unique<mcrsim_remote::Client>(pid_);
-    if (!client_->connected()) {
-        std::string why = Utf8(client_->error());
+    reader_ = std::make_unique<mcrsim_mailbox::Client>(pid_);
+    if (!reader_->connected()) {
+        std::string why = Utf8(reader_->error());
         if (pid) why += " (is --pid the process id of a running Stripewell?)";
         failure_ = {kExitNoStripewell, "Cannot reach the card reader: " + why + ".", std::nullopt};
     }
 }
 
-Connection::Connection(mcrsim_remote::RelayPipes relay, DWORD pid) : pid_(pid) {
-    client_ = std::make_unique<mcrsim_remote::Client>(relay);
+Connection::Connection(mcrsim_relay::Pipes relay, DWORD pid) : pid_(pid) {
+    reader_ = std::make_unique<mcrsim_relay::Client>(relay);
 }
 
 Connection::~Connection() {
@@ -231,17 +230,17 @@ std::optional<Outcome> Connection::Unreachable() const {
     return std::nullopt;
 }
 
-Outcome Connection::Lost() {
-    if (!client_) return failure_;
-    const std::string why = Utf8(client_->error());
-    switch (client_->failure()) {
-    case mcrsim_remote::Failure::Busy:
+Outcome Connection::WhyNoReply() {
+    if (!reader_) return failure_;
+    const std::string why = Utf8(reader_->error());
+    switch (reader_->failure()) {
+    case mcrsim_mailbox::Failure::Busy:
         return {kExitNotReady,
                 "Stripewell's card reader is busy: " + why + "; try again when that program has finished with it.",
                 std::nullopt};
-    case mcrsim_remote::Failure::RelayEnded:
+    case mcrsim_mailbox::Failure::RelayEnded:
         return {kExitNoStripewell, "Stripewell cannot be reached: " + why + ".", std::nullopt};
-    case mcrsim_remote::Failure::Nonsense:
+    case mcrsim_mailbox::Failure::Nonsense:
         return {kExitNoStripewell, "Stripewell's card reader gave an answer that makes no sense: " + why + ".",
                 std::nullopt};
     default: return {kExitNoStripewell, "Stripewell's card reader does not answer: " + why + ".", std::nullopt};
@@ -250,18 +249,18 @@ Outcome Connection::Lost() {
 
 Outcome Connection::State() {
     if (auto why = Unreachable()) return *why;
-    const auto reply = client_->State();
-    if (!reply) return Lost();
+    const auto reply = reader_->State();
+    if (!reply) return WhyNoReply();
     return {kExitOk, StateSummary(pid_, reply->state), reply->state};
 }
 
 Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
     if (auto why = Unreachable()) return *why;
-    const auto reply = client_->Swipe(mcrsim::ToSimCard(read));
-    if (!reply) return Lost();
+    const auto reply = reader_->Swipe(mcrsim::ToSimCard(read));
+    if (!reply) return WhyNoReply();
     if (reply->result == 1)
         return {kExitOk, "Swiped " + what + ": " + ReadSummary(read) + ".", reply->state};
-    if (reply->result == mcrsim_remote::kResultRefused)
+    if (reply->result == mcrsim_mailbox::kResultRefused)
         return {kExitInput, "Not swiped: the reader refused the card: " + reply->note + ".", reply->state};
     std::string reason = NotReadyReason(reply->state);
     if (reason.empty())
@@ -271,8 +270,8 @@ Outcome Connection::Swipe(const CardRead &read, const std::string &what) {
 
 Outcome Connection::PowerOff() {
     if (auto why = Unreachable()) return *why;
-    const auto before = client_->State();
-    if (!before) return Lost();
+    const auto before = reader_->State();
+    if (!before) return WhyNoReply();
     if (!before->state.fOpen || !before->state.fNotify)
         return {kExitNotReady, "Not powered off: " + NotReadyReason(before->state), before->state};
     if (!before->state.fPowered)
@@ -280,28 +279,28 @@ Outcome Connection::PowerOff() {
                 "The reader is already powered off: move the mouse over the card test dialog (or switch its APO box "
                 "off) to resume it.",
                 before->state};
-    const auto reply = client_->PowerOff();
-    if (!reply) return Lost();
+    const auto reply = reader_->PowerOff();
+    if (!reply) return WhyNoReply();
     if (reply->result != 1)
         return {kExitNotReady, "The reader powered off, but Stripewell was not told (its power-off event does not exist).",
                 reply->state};
     return {kExitOk, "Powered the reader off: Stripewell was told and shows APO in the card test dialog.", reply->state};
 }
 
-std::optional<mcrsim_remote::Fields> Connection::ReadDialog() {
+std::optional<mcrsim_dialog::Fields> Connection::ReadDialog() {
     if (Unreachable()) return std::nullopt;
-    return client_->ReadDialog();
+    return reader_->ReadDialog();
 }
 
 Outcome Connection::Check(const CardRead &read, std::vector<std::string> *shown) {
     // The workers write the three fields one after the other after the swipe.
     constexpr DWORD kSettleMs = 3000, kStepMs = 50;
     const DWORD start = GetTickCount();
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     for (bool quitting = false;;) {
         if (auto why = Unreachable()) return *why;
-        fields = client_->ReadDialog();
-        if (!fields) return Lost();
+        fields = reader_->ReadDialog();
+        if (!fields) return WhyNoReply();
         if (quitting || ShowsRead(*fields, read) || GetTickCount() - start >= kSettleMs) break;
         // Keep this thread's own windows answering while waiting (a test may be
         // Stripewell itself). A quit is the thread's own loop's to see: it goes back

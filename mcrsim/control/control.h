@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "../client/dialog_reader.h"
+#include "../client/reader_link.h"
+#include "../client/relay_client.h"
 #include "../core/deck.h"
-#include "../mcrsim.h"
-#include "../remote_client.h"
+#include "../dll/mcrsim.h"
 
 namespace mcrsim_control {
 
@@ -65,8 +67,8 @@ std::string DecodeField(const std::wstring &text);
 std::string FieldDifference(mcrsim::Track which, const std::wstring &shown, const mcrsim::TrackRead &read);
 // "Stripewell shows what the reader read." or the difference of every track that
 // differs, "; "-separated; no dialog open says so.
-std::string Verdict(const mcrsim_remote::Fields &fields, const mcrsim::CardRead &read);
-bool ShowsRead(const mcrsim_remote::Fields &fields, const mcrsim::CardRead &read);
+std::string Verdict(const mcrsim_dialog::Fields &fields, const mcrsim::CardRead &read);
+bool ShowsRead(const mcrsim_dialog::Fields &fields, const mcrsim::CardRead &read);
 
 // The reader's state, one item a line ("reader: open", ...), as `mcrsim status`
 // prints it; the last line says whether it takes cards.
@@ -81,12 +83,12 @@ public:
     // On failure connected() is false and failure() says why (kExitNoStripewell).
     explicit Connection(std::optional<DWORD> pid);
     // Through a relay in Stripewell's prefix (mcrsim relay), to process pid there.
-    Connection(mcrsim_remote::RelayPipes relay, DWORD pid);
+    Connection(mcrsim_relay::Pipes relay, DWORD pid);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
-    bool connected() const { return client_ && client_->connected(); }
+    bool connected() const { return reader_ && reader_->connected(); }
     DWORD pid() const { return pid_; }
     const Outcome &failure() const { return failure_; }
 
@@ -97,8 +99,8 @@ public:
     Outcome Swipe(const mcrsim::CardRead &read, const std::string &what);
     // Powers the reader off as its automatic power-off would.
     Outcome PowerOff();
-    // What the card test dialog shows now, or nullopt (then Lost() says why).
-    std::optional<mcrsim_remote::Fields> ReadDialog();
+    // What the card test dialog shows now, or nullopt (then WhyNoReply() says why).
+    std::optional<mcrsim_dialog::Fields> ReadDialog();
     // After a swipe of read: waits (a few seconds at most) until the dialog shows what
     // the reader read. kExitOk, or kExitDiffers with every difference; *shown gets
     // each field as Stripewell shows it, decoded ("iso2 shows Error:12 (parity)").
@@ -107,7 +109,7 @@ public:
     Outcome Check(const mcrsim::CardRead &read, std::vector<std::string> *shown = nullptr);
     // Why the last request got no reply: kExitNotReady when another program keeps the
     // reader busy, kExitNoStripewell otherwise.
-    Outcome Lost();
+    Outcome WhyNoReply();
 
 private:
     // Why the reader cannot be asked now (not connected, or the process has ended);
@@ -116,7 +118,7 @@ private:
 
     DWORD pid_ = 0;
     HANDLE process_ = nullptr;  // to see at once that Stripewell has ended
-    std::unique_ptr<mcrsim_remote::Client> client_;
+    std::unique_ptr<mcrsim_mailbox::ReaderLink> reader_;
     Outcome failure_;
 };
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "deck.h"
+#include "card.h"
 
 namespace mcrsim {
 

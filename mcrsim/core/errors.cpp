@@ -1,5 +1,6 @@
 #include "errors.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace mcrsim {
@@ -21,6 +22,16 @@ const char *TrackStatusName(std::uint32_t status) {
     if (status == kTrackGood) return "good";
     const TrackErrorInfo *error = FindTrackError(status);
     return error != nullptr ? error->name : "unknown";
+}
+
+std::string ErrorFieldText(std::uint32_t status) {
+    char text[24];
+    std::snprintf(text, sizeof text, "Error:%x", static_cast<unsigned>(status));
+    return text;
+}
+
+std::string ErrorFieldTextNamed(std::uint32_t status) {
+    return ErrorFieldText(status) + " (" + TrackStatusName(status) + ")";
 }
 
 }  // namespace mcrsim

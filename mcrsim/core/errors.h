@@ -1,19 +1,19 @@
-// Track status codes of the simulated reader: the one table of them.
-//
-// MCRRead hands over one status word per track. 1 means the track was read and its
-// buffer holds the data characters; every other value is the error the decoder found
-// on that track. 0 is never used either: the program zeroes the status words before
-// each read, so a 0 means the library did not set the word at all.
-//
-// docs/cards.md mirrors this table; card_tests checks that the two agree.
+// Track status codes of the simulated reader: the one table of them (docs/cards.md
+// mirrors it; card_tests checks that the two agree).
 #ifndef STRIPEWELL_MCRSIM_CORE_ERRORS_H
 #define STRIPEWELL_MCRSIM_CORE_ERRORS_H
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace mcrsim {
 
+// MCRRead hands over one status word per track. 1 means the track was read and its
+// buffer holds the data characters; every other value is the error the decoder found
+// on that track. 0 is never used either: the program zeroes the status words before
+// each read, so a 0 means the library did not set the word at all.
+//
 // A good track.
 constexpr std::uint32_t kTrackGood = 1;
 
@@ -59,6 +59,12 @@ const TrackErrorInfo *FindTrackError(std::uint32_t code);
 const TrackErrorInfo *FindTrackError(const char *name);
 // "good" for 1, the short name for a table code, "unknown" otherwise.
 const char *TrackStatusName(std::uint32_t status);
+
+// How the card test dialog shows a failed track's status: "Error:" and the code in
+// lower-case hex ("Error:12").
+std::string ErrorFieldText(std::uint32_t status);
+// The same with the status's name, for a person: "Error:12 (parity)".
+std::string ErrorFieldTextNamed(std::uint32_t status);
 
 }  // namespace mcrsim
 

@@ -1,7 +1,6 @@
-// The trace view model: one track of a card as the head meets it and as the decoder
-// read it, with the card's damage placed along the swipe, and the labels and headline
-// that go with it. What `mcrsim show` prints and the track strips (the panel's track
-// view, the pictures in docs/cards.md) draw, from this one model. Plain C++17.
+// The trace view model: one track as the head meets it and the decoder read it, with the
+// damage placed along the swipe and the words that go with it; what `mcrsim show` prints
+// and the track strips draw. Plain C++17.
 #ifndef STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H
 #define STRIPEWELL_MCRSIM_CORE_TRACE_VIEW_H
 
@@ -10,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "deck.h"
+#include "card.h"
 
 namespace mcrsim {
 

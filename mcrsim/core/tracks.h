@@ -1,26 +1,5 @@
 // The three tracks as the reader's head sees them: characters, bit strings and the
 // decoder. Plain C++17, no platform headers.
-//
-// A track is recorded as: clocking zeros, the start sentinel, the data characters,
-// the end sentinel, the LRC character, clocking zeros. Every character is written
-// least significant bit first with its parity bit last. The LRC's data bits are the
-// XOR of the data bits of every character from the start sentinel to the end
-// sentinel, both included; its parity bit follows the track's own parity rule.
-//
-//   track  char bits        parity  code -> character  start  end   buffer  standard  stripe
-//   ISO1   6 data + parity  odd     code + 0x20          '%'    '?'   76      76 (79)   87
-//   ISO2   4 data + parity  odd     code + 0x30          ';'    '?'   37      37 (40)   42
-//   JIS2   7 data + parity  even    code                 0x7F   0x7F  69      69 (72)   75
-//
-// buffer: data characters MCRRead's buffer holds. standard: data characters on a card
-// of the standard format (in brackets: with sentinels and LRC), which is just what the
-// buffer holds. stripe: data characters that physically fit in about 3 inches of
-// stripe at the track's density (210, 75, 210 bits per inch), so that a non-standard,
-// over-long card can be modelled; the reader reports such a track as too long.
-//
-// The reader hands over the data characters between the sentinels as character
-// values: ASCII for ISO1 and ISO2 ("%B41^X?" gives the bytes 'B' '4' '1' '^' 'X'),
-// the 7-bit codes for JIS2.
 #ifndef STRIPEWELL_MCRSIM_CORE_TRACKS_H
 #define STRIPEWELL_MCRSIM_CORE_TRACKS_H
 
@@ -41,6 +20,26 @@ constexpr Track kTracks[kTrackCount] = {Track::Iso1, Track::Iso2, Track::Jis2};
 // The largest MCRRead buffer (ISO1).
 constexpr std::size_t kMaxBufferBytes = 76;
 
+// A track is recorded as: clocking zeros, the start sentinel, the data characters,
+// the end sentinel, the LRC character, clocking zeros. Every character is written
+// least significant bit first with its parity bit last. The LRC's data bits are the
+// XOR of the data bits of every character from the start sentinel to the end
+// sentinel, both included; its parity bit follows the track's own parity rule.
+//
+//   track  char bits        parity  code -> character  start  end   buffer  standard  stripe
+//   ISO1   6 data + parity  odd     code + 0x20          '%'    '?'   76      76 (79)   87
+//   ISO2   4 data + parity  odd     code + 0x30          ';'    '?'   37      37 (40)   42
+//   JIS2   7 data + parity  even    code                 0x7F   0x7F  69      69 (72)   75
+//
+// buffer: data characters MCRRead's buffer holds. standard: data characters on a card
+// of the standard format (in brackets: with sentinels and LRC), which is just what the
+// buffer holds. stripe: data characters that physically fit in about 3 inches of
+// stripe at the track's density (210, 75, 210 bits per inch), so that a non-standard,
+// over-long card can be modelled; the reader reports such a track as too long.
+//
+// The reader hands over the data characters between the sentinels as character
+// values: ASCII for ISO1 and ISO2 ("%B41^X?" gives the bytes 'B' '4' '1' '^' 'X'),
+// the 7-bit codes for JIS2.
 struct TrackFormat {
     Track track;
     const char *name;          // "iso1", "iso2", "jis2"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "../utf8.h"
+#include "../text/utf8.h"
 
 namespace trackstrip {
 

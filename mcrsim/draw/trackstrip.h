@@ -1,8 +1,5 @@
-// One track drawn as a strip with GDI: the bits in reading order, grouped by the
-// characters the decoder read and coloured by their role, the character that stopped
-// the read framed, the bits the damage hit marked, and the point where the decoder
-// stopped; above them the track's status and why the decoder stopped. The panel's
-// track view and the pictures in docs/cards.md are drawn by this code.
+// One track drawn as a strip with GDI, for the panel's track view and the pictures in
+// docs/cards.md.
 #pragma once
 
 #include <windows.h>
@@ -52,6 +49,11 @@ struct Layout {
     RECT BitBox(std::size_t pos) const;
 };
 
+// The bits in reading order, grouped by the characters the decoder read and coloured by
+// their role, the character that stopped the read framed, the bits the damage hit
+// marked, and the point where the decoder stopped; above them the track's status and why
+// the decoder stopped.
+//
 // Lays the track out in a strip `width` pixels wide, measuring text on dc.
 Layout LayOut(HDC dc, const mcrsim::TrackView &view, int width, const Style &style);
 // Draws it with its top left corner at (x, y).

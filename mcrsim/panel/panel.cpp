@@ -1,13 +1,6 @@
 // mcrsim-panel.exe: a small window a person uses as the card reader of a running
-// Stripewell: the deck's cards with a Swipe button and a damage choice, Power off, a
-// keyboard-wedge input line, a status line with the reader's state (polled) and the
-// result of the last action, the track view: the chosen card's tracks bit by bit, then
-// the last swipe's; and what Stripewell's card test dialog shows, read back and compared
-// with what the reader read for the panel's last swipe.
-//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version
-// With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its
-// standard input and output, from a Wine prefix of its own (scripts/run). All the
-// talking is done by a worker thread (worker.h); the window only asks and shows.
+// Stripewell. All the talking to it is done by a worker thread (worker.h); the window
+// only asks and shows.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -23,9 +16,10 @@
 
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
+#include "../core/default_deck.h"
 #include "../core/wedge.h"
 #include "../control/control.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 #include "panel_ids.h"
 #include "stripewell_version.h"
 #include "track_window.h"
@@ -49,6 +43,11 @@ constexpr UINT kResultMessage = WM_APP + 1;
 // relay give up on their own after 5 s.
 constexpr DWORD kNoAnswerMs = 6000;
 
+// The panel's state. Its window shows the deck's cards with a Swipe button and a damage
+// choice, Power off, a keyboard-wedge input line, a status line with the reader's state
+// (polled) and the result of the last action, the track view (the chosen card's tracks
+// bit by bit, then the last swipe's), and what Stripewell's card test dialog shows, read
+// back and compared with what the reader read for the panel's last swipe.
 struct Panel {
     std::vector<mcrsim::Card> deck;
     std::string deckText;                     // what IDC_PANEL_DECK shows
@@ -73,7 +72,7 @@ void SetText(HWND dlg, int id, const std::string &text) {
 
 // What the card test dialog showed after a job: each field decoded, and whether they
 // show the panel's last swipe.
-void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_remote::Fields> &fields) {
+void ShowCardDialogFields(HWND dlg, const std::optional<MCRSimState> &state, const std::optional<mcrsim_dialog::Fields> &fields) {
     Panel &p = g_panel;
     for (mcrsim::Track t : mcrsim::kTracks) {
         const int i = static_cast<int>(t);
@@ -95,7 +94,7 @@ void ShowDialog(HWND dlg, const std::optional<MCRSimState> &state, const std::op
 }
 
 // Hands an action to the worker; says so, or that too many are waiting.
-void Ask(HWND dlg, Job job, const std::string &doing) {
+void QueueJob(HWND dlg, Job job, const std::string &doing) {
     const bool queued = g_panel.worker->Post(std::move(job));
     SetText(dlg, IDC_PANEL_RESULT, queued ? doing : "Still busy with earlier requests: nothing done; try again.");
 }
@@ -138,7 +137,7 @@ void ShowResult(HWND dlg, const Result &result) {
         SetText(dlg, IDC_PANEL_RESULT, outcome.message);
         if (outcome.state) SetText(dlg, IDC_PANEL_STATE, StateSummary(result.pid, *outcome.state));
     }
-    ShowDialog(dlg, outcome.state, result.fields);
+    ShowCardDialogFields(dlg, outcome.state, result.fields);
 }
 
 // Shows every result the worker has ready.
@@ -194,7 +193,7 @@ void SwipeCard(HWND dlg) {
     job.read = mcrsim::ReadCard(card);
     job.card = card;
     const std::string doing = "Swiping " + job.what + "...";
-    Ask(dlg, std::move(job), doing);
+    QueueJob(dlg, std::move(job), doing);
 }
 
 void SwipeWedge(HWND dlg) {
@@ -211,13 +210,13 @@ void SwipeWedge(HWND dlg) {
     }
     job.read = mcrsim::ReadCard(parse.card);
     job.what = "the wedge text";
-    Ask(dlg, std::move(job), "Swiping the wedge text...");
+    QueueJob(dlg, std::move(job), "Swiping the wedge text...");
 }
 
 void PowerOff(HWND dlg) {
     Job job;
     job.kind = Job::Kind::PowerOff;
-    Ask(dlg, std::move(job), "Powering the reader off...");
+    QueueJob(dlg, std::move(job), "Powering the reader off...");
 }
 
 // The wedge line takes Enter itself: a wedge reader ends every swipe with it.
@@ -242,7 +241,9 @@ LRESULT CALLBACK WedgeEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam
     return DefSubclassProc(edit, msg, wParam, lParam);
 }
 
-void Fill(HWND dlg) {
+// The controls' contents at the start: the deck, the damage and track choices, the
+// wedge line taking Enter, the track view.
+void SetUpControls(HWND dlg) {
     SetText(dlg, IDC_PANEL_DECK, g_panel.deckText);
     for (const mcrsim::Card &card : g_panel.deck) {
         const std::wstring item = Wide(card.title.empty() ? card.name : card.name + "  -  " + card.title);
@@ -264,7 +265,7 @@ void Fill(HWND dlg) {
 INT_PTR CALLBACK PanelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
-        Fill(dlg);
+        SetUpControls(dlg);
         g_panel.worker = std::make_unique<mcrsim_panel::Worker>(dlg, kResultMessage, g_panel.pid, g_panel.relay);
         Poll(dlg);
         SetTimer(dlg, kPollTimer, kPollMs, nullptr);
@@ -365,6 +366,10 @@ bool VersionAsked() {
     return true;
 }
 
+//   mcrsim-panel [--deck FILE] [--pid N] [--relay] [--at X,Y] | --version
+// With --relay (and --pid) it talks to Stripewell through `mcrsim relay` on its standard
+// input and output, from a Wine prefix of its own (scripts/run).
+//
 // Reads the command line into g_panel; false (after saying why) on a usage error.
 bool ParseCommandLine() {
     int argc = 0;

@@ -7,7 +7,7 @@
 
 #include "../core/trace_view.h"
 #include "../draw/trackstrip.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 
 namespace {
 

@@ -1,14 +1,13 @@
-// The panel's track view: a child window under the panel's controls that draws a card's
-// three tracks as strips (mcrsim/draw/trackstrip.h), with a caption saying which card
-// it shows. Its window text holds the caption and each track's status line, for people
-// and tests that read windows rather than pixels.
+// The panel's track view: a child window that draws a card's three tracks as strips
+// (../draw/trackstrip.h) under a caption saying which card; its window text holds the
+// caption and each track's status line, for people and tests that read windows.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "../core/deck.h"
+#include "../core/card.h"
 
 #define MCRSIM_TRACKVIEW_CLASS L"MCRSimTrackView"
 

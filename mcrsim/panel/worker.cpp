@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "../client/find_window.h"
+
 namespace mcrsim_panel {
 
 using mcrsim_control::Connection;
@@ -36,17 +38,18 @@ Connection &Connect(const Worker::Shared &shared, std::unique_ptr<Connection> &c
     if (shared.relay) {
         if (!connection)
             connection = std::make_unique<Connection>(
-                mcrsim_remote::RelayPipes{GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_INPUT_HANDLE)},
+                mcrsim_relay::Pipes{GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_INPUT_HANDLE)},
                 *shared.pid);
         return *connection;
     }
-    const DWORD wanted = shared.pid ? *shared.pid : mcrsim_remote::FindStripewell();
+    const DWORD wanted = shared.pid ? *shared.pid : window_search::FindStripewell();
     if (!connection || !connection->connected() || connection->pid() != wanted)
         connection = std::make_unique<Connection>(shared.pid);
     return *connection;
 }
 
-void Carry(Connection &connection, Result *result) {
+// Does the job in *result on the connection and keeps its outcome there.
+void DoJob(Connection &connection, Result *result) {
     const Job &job = result->job;
     mcrsim_control::Outcome &outcome = result->outcome;
     switch (job.kind) {
@@ -74,7 +77,7 @@ void Run(std::shared_ptr<Worker::Shared> shared) {
             shared->jobs.pop_front();
             shared->busySince = GetTickCount() | 1;
         }
-        Carry(Connect(*shared, connection), result.get());
+        DoJob(Connect(*shared, connection), result.get());
         // Connected once to the process of --pid, the worker keeps that connection after
         // the process ends, so that it goes on saying so and never takes another process
         // given the same id for it.

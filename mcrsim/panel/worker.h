@@ -1,8 +1,6 @@
 // The panel's one line to Stripewell: every mailbox request, relay line and read of the
-// card test dialog runs on a thread of its own, which takes jobs from the window and
-// keeps each result for it. The window's thread never waits for another process, so
-// it answers a person whatever the other side does (a relay that hangs or ends, a
-// reader another program keeps busy, a Stripewell that stops answering).
+// card test dialog runs on a thread of its own, so that the window's thread never waits
+// for another process.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "../core/deck.h"
-#include "../remote_client.h"
+#include "../core/card.h"
 #include "../control/control.h"
 
 namespace mcrsim_panel {
@@ -29,9 +26,12 @@ struct Result {
     Job job;
     mcrsim_control::Outcome outcome;              // Poll: the reader's state
     DWORD pid = 0;                                // the Stripewell asked
-    std::optional<mcrsim_remote::Fields> fields;  // the card test dialog after the job
+    std::optional<mcrsim_dialog::Fields> fields;  // the card test dialog after the job
 };
 
+// The worker takes jobs from the window and keeps each result for it: the window
+// answers a person whatever the other side does (a relay that hangs or ends, a reader
+// another program keeps busy, a Stripewell that stops answering).
 class Worker {
 public:
     // Results wait in the worker for the window, which is posted message (with nothing

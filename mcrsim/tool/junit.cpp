@@ -5,8 +5,9 @@
 
 #include <cstdio>
 
-#include "../core/deck.h"
-#include "../utf8.h"
+#include "../core/text_file.h"
+#include "../core/windows_names.h"
+#include "../text/utf8.h"
 
 namespace mcrsim_junit {
 

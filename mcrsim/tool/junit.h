@@ -1,10 +1,6 @@
 // The JUnit XML report of `mcrsim run`, in the form CI servers read (Jenkins, GitLab,
 // GitHub's test reports): <testsuites>, one <testsuite> per scenario file, one
 // <testcase> per test (or per step), with <failure> or <skipped>.
-//
-// A report is written whole or not at all: into a temporary file beside it, renamed
-// over it. It replaces only a report of ours (its first lines say so); any other file
-// at that path, a folder, or a folder that is not there is refused before the run.
 #pragma once
 
 #include <string>
@@ -34,6 +30,10 @@ struct Suite {
 // characters that XML cannot hold written as \xHH.
 std::string ReportXml(const std::vector<Suite> &suites);
 
+// A report is written whole or not at all: into a temporary file beside it, renamed
+// over it. It replaces only a report of ours (its first lines say so); any other file
+// at that path, a folder, or a folder that is not there is refused before the run.
+//
 // Whether a report may be written at path (UTF-8): empty, or why not.
 std::string CheckReportPath(const std::string &path);
 

@@ -1,8 +1,5 @@
-// mcrsim.exe: the control tool of the simulated card reader (see docs/simulator.md).
-// A console program; it writes UTF-8 lines with WriteFile to its standard handles
-// (so the text arrives as it is, whatever the console's code page), or as UTF-16 with
-// WriteConsoleW to a console, which would otherwise read the bytes in its code page;
-// it reads wedge lines as bytes from standard input.
+// mcrsim.exe: the control tool of the simulated card reader (see docs/simulator.md), a
+// console program; its commands are tool.cpp's.
 #include <windows.h>
 
 #include <cwchar>
@@ -10,12 +7,16 @@
 #include <vector>
 
 #include "../core/lines.h"
-#include "../utf8.h"
+#include "../text/utf8.h"
 #include "stripewell_version.h"
 #include "tool.h"
 
 namespace {
 
+// Lines go out as UTF-8 with WriteFile to the standard handles (so the text arrives as
+// it is, whatever the console's code page), or as UTF-16 with WriteConsoleW to a console,
+// which would otherwise read the bytes in its code page; wedge lines are read as bytes
+// from standard input.
 class StdIo : public mcrsim_tool::Io {
 public:
     StdIo()

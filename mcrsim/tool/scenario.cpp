@@ -8,10 +8,12 @@
 
 #include "../../reader/mcrlib.h"
 #include "../../res/resource.h"
-#include "../../tools/windows/find_window.h"
+#include "../client/find_window.h"
 #include "../control/control.h"
+#include "../core/default_deck.h"
 #include "../core/lines.h"
-#include "../utf8.h"
+#include "../core/text_file.h"
+#include "../text/utf8.h"
 #include "junit.h"
 
 namespace mcrsim_scenario {
@@ -205,7 +207,6 @@ Parsed LoadScenario(const std::string &file) {
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"STRIPEWELL";
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr wchar_t kCardCaption[] = L" * Stripewell *";
 // How long a step waits for what it checks: the card test dialog to open (it once took
@@ -250,7 +251,7 @@ Did Failed(std::string message, std::vector<std::string> detail = {}) {
     return {kExitInput, std::move(message), std::move(detail)};
 }
 
-// A Connection's outcome that is not kExitOk, as what the step did. Lost() is the only
+// A Connection's outcome that is not kExitOk, as what the step did. WhyNoReply() is the only
 // source of a not-ready outcome without the reader's state: the mailbox was busy.
 Did FromOutcome(const Outcome &outcome) {
     if (outcome.code == kExitNoStripewell) return {kExitNoStripewell, outcome.message, {}};
@@ -261,7 +262,7 @@ Did FromOutcome(const Outcome &outcome) {
 std::string Seconds(DWORD ms) { return std::to_string(ms / 1000) + " s"; }
 
 // "iso1 shows \"B3530...\"" for each field of the dialog.
-std::vector<std::string> Shown(const mcrsim_remote::Fields &fields) {
+std::vector<std::string> Shown(const mcrsim_dialog::Fields &fields) {
     std::vector<std::string> lines;
     for (mcrsim::Track t : mcrsim::kTracks)
         lines.push_back(std::string(mcrsim::FormatOf(t).name) + " shows " +
@@ -287,11 +288,11 @@ private:
     Did PowerOff();
     Did Close();
 
-    // The reader's state now; nullopt when it could not be had (then lost_ says why).
+    // The reader's state now; nullopt when it could not be had (then noReply_ says why).
     std::optional<MCRSimState> StateNow();
-    std::optional<mcrsim_remote::Fields> FieldsNow();
+    std::optional<mcrsim_dialog::Fields> FieldsNow();
     // Why the reader could not be asked, as what the step did.
-    Did Lost() const { return FromOutcome(*lost_); }
+    Did WhyNoReply() const { return FromOutcome(*noReply_); }
     // Clicks a control of the card test dialog as a person would (BM_CLICK), waiting
     // for Stripewell to have handled it; false when it does not answer in time.
     static bool Click(HWND dialog, int id);
@@ -300,7 +301,7 @@ private:
 
     DWORD pid_ = 0;
     std::unique_ptr<Connection> connection_;
-    std::optional<Outcome> lost_;
+    std::optional<Outcome> noReply_;
 };
 
 int Driver::Connect(std::optional<DWORD> pid, mcrsim_tool::Io &io) {
@@ -313,7 +314,7 @@ int Driver::Connect(std::optional<DWORD> pid, mcrsim_tool::Io &io) {
         }
         const bool shown = WaitFor(
             [&] {
-                return window_search::FindTopLevel(*pid, kMainClass, nullptr) != nullptr ||
+                return window_search::FindTopLevel(*pid, window_search::kStripewellClass, nullptr) != nullptr ||
                        WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
             },
             kStartMs);
@@ -337,16 +338,16 @@ int Driver::Connect(std::optional<DWORD> pid, mcrsim_tool::Io &io) {
 std::optional<MCRSimState> Driver::StateNow() {
     const Outcome outcome = connection_->State();
     if (outcome.code == kExitOk) return outcome.state;
-    lost_ = outcome;
+    noReply_ = outcome;
     return std::nullopt;
 }
 
-std::optional<mcrsim_remote::Fields> Driver::FieldsNow() {
+std::optional<mcrsim_dialog::Fields> Driver::FieldsNow() {
     auto fields = connection_->ReadDialog();
     if (!fields) {
         // The process ended, or the mailbox did not answer: the state request says which.
         const Outcome outcome = connection_->State();
-        lost_ = outcome.code != kExitOk ? outcome : connection_->Lost();
+        noReply_ = outcome.code != kExitOk ? outcome : connection_->WhyNoReply();
     }
     return fields;
 }
@@ -367,7 +368,7 @@ std::optional<bool> Driver::ApoChecked(HWND dialog) {
 }
 
 Did Driver::Do(const Step &step) {
-    lost_.reset();
+    noReply_.reset();
     switch (step.kind) {
     case StepKind::Open: return Open();
     case StepKind::Swipe: return Swipe(step);
@@ -388,7 +389,7 @@ Did Driver::Do(const Step &step) {
 
 Did Driver::Open() {
     if (Dialog() != nullptr) return Failed("the card test dialog is already open (close it first)");
-    HWND main = window_search::FindTopLevel(pid_, kMainClass, nullptr);
+    HWND main = window_search::FindTopLevel(pid_, window_search::kStripewellClass, nullptr);
     if (main == nullptr) return Failed("Stripewell has no main window to open the card test dialog from");
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_CARD_TEST, 0), 0);
     HWND dialog = nullptr;
@@ -400,7 +401,7 @@ Did Driver::Open() {
             return !state || (state->fOpen && state->fNotify && state->hOpenWindow == dialog);
         },
         kOpenMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (dialog == nullptr) return Failed("the card test dialog did not appear within " + Seconds(kOpenMs) + " of File, Stripewell Program");
     if (!state->fOpen || !state->fNotify)
         return Failed(std::string("the card test dialog is open, but its reader is ") + (state->fOpen ? "open" : "closed") +
@@ -412,12 +413,12 @@ Did Driver::Open() {
 Did Driver::Swipe(const Step &step) {
     // Reads are counted from before the swipe: Stripewell may fetch the card at once.
     const std::optional<MCRSimState> before = StateNow();
-    if (!before) return Lost();
+    if (!before) return WhyNoReply();
     const Outcome swiped = connection_->Swipe(step.read, step.what);
     if (swiped.code != kExitOk) return FromOutcome(swiped);
     std::optional<MCRSimState> state;
     const bool fetched = WaitFor([&] { return !(state = StateNow()) || state->dwReads > before->dwReads; }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!fetched) return Failed("Stripewell did not fetch the card: no MCRRead within " + Seconds(kSettleMs));
     std::vector<std::string> shown;
     const Outcome check = connection_->Check(step.read, &shown);
@@ -428,9 +429,9 @@ Did Driver::Swipe(const Step &step) {
 
 Did Driver::Expect(const Step &step) {
     const int t = static_cast<int>(step.track);
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     WaitFor([&] { return !(fields = FieldsNow()) || !fields->dialog || fields->text[t] == step.expected; }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!fields->dialog) return Failed("the card test dialog is not open");
     const std::string name = mcrsim::FormatOf(step.track).name;
     if (fields->text[t] == step.expected) return Passed(name + " shows " + DecodeField(step.expected));
@@ -442,14 +443,14 @@ Did Driver::Clear() {
     HWND dialog = Dialog();
     if (dialog == nullptr) return Failed("the card test dialog is not open");
     if (!Click(dialog, IDC_CLEAR)) return Failed("Stripewell did not answer the click on CLEAR within " + Seconds(kSettleMs));
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     const auto empty = [&] {
         for (const std::wstring &text : fields->text)
             if (!text.empty()) return false;
         return fields->dialog;
     };
     WaitFor([&] { return !(fields = FieldsNow()) || empty(); }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!empty()) return Failed("the fields are not empty after CLEAR", Shown(*fields));
     return Passed("the three fields are empty");
 }
@@ -473,7 +474,7 @@ Did Driver::Apo(bool on) {
             return !state || (checked == on && state->nApoTimeout == timeout && (on || state->fPowered));
         },
         kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (checked != on || state->nApoTimeout != timeout || !(on || state->fPowered))
         return Failed(std::string("after the click the APO box is ") +
                       (!checked ? "unknown" : *checked ? "checked" : "unchecked") + ", automatic power-off is " +
@@ -487,7 +488,7 @@ Did Driver::Apo(bool on) {
 Did Driver::PowerOff() {
     const Outcome outcome = connection_->PowerOff();
     if (outcome.code != kExitOk) return FromOutcome(outcome);
-    std::optional<mcrsim_remote::Fields> fields;
+    std::optional<mcrsim_dialog::Fields> fields;
     std::optional<MCRSimState> state;
     const auto shown = [&] {
         for (const std::wstring &text : fields->text)
@@ -495,7 +496,7 @@ Did Driver::PowerOff() {
         return fields->dialog && !state->fPowered;
     };
     WaitFor([&] { return !(fields = FieldsNow()) || !(state = StateNow()) || shown(); }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (state->fPowered) return Failed("the reader is powered again (resumed) right after the power-off");
     if (!shown()) return Failed("the fields do not show APO after the power-off", Shown(*fields));
     return Passed("the reader powered off; the three fields show APO");
@@ -507,7 +508,7 @@ Did Driver::Close() {
     if (!Click(dialog, IDC_CLOSE)) return Failed("Stripewell did not answer the click on Close within " + Seconds(kSettleMs));
     std::optional<MCRSimState> state;
     const bool closed = WaitFor([&] { return !IsWindow(dialog) && (!(state = StateNow()) || !state->fOpen); }, kSettleMs);
-    if (lost_) return Lost();
+    if (noReply_) return WhyNoReply();
     if (!closed)
         return Failed(IsWindow(dialog) ? "the card test dialog is still open after Close"
                                        : "the card test dialog closed, but its reader is still open");

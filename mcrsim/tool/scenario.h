@@ -1,10 +1,6 @@
 // Scenario files (`mcrsim run`): steps that drive a running Stripewell as a person does,
-// through its windows (the menu, CLEAR, the APO box, Close) and through its simulated
-// reader's mailbox (a swipe, a power-off, the reader's state), each checked with a
-// bounded wait. docs/scenarios.md describes the steps, the output and the report.
-//
-// Every file is parsed whole before anything runs, with the deck each line names (so
-// `deck FILE` is loaded while parsing); the first mistake is reported as FILE:LINE.
+// through its windows and its simulated reader's mailbox, each checked with a bounded
+// wait. docs/scenarios.md describes the steps, the output and the report.
 #pragma once
 
 #include <windows.h>
@@ -58,6 +54,9 @@ struct Parsed {
     std::string error;  // "FILE:LINE: what is wrong", or "FILE: what is wrong"
 };
 
+// Every file is parsed whole before anything runs, with the deck each line names (so
+// `deck FILE` is loaded while parsing); the first mistake is reported as FILE:LINE.
+//
 // Parses scenario text; file names it in errors, and a deck file's relative path is
 // taken from file's folder.
 Parsed ParseScenario(std::string_view text, const std::string &file);

@@ -1,13 +1,15 @@
 #include "tool.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "../core/damage_kinds.h"
 #include "../core/deck.h"
+#include "../core/default_deck.h"
 #include "../core/wedge.h"
+#include "../client/find_window.h"
+#include "../client/mailbox_client.h"
+#include "../client/relay.h"
 #include "../control/control.h"
-#include "../relay.h"
 #include "scenario.h"
 #include "show.h"
 
@@ -124,25 +126,6 @@ std::string CheckOptions(const CommandInfo &info, const Options &options) {
     return std::string();
 }
 
-// The card data as a deck file writes it: in double quotes, with \", \\ and \xHH.
-std::string QuotedData(const mcrsim::TrackRead &track) {
-    std::string text = "\"";
-    for (size_t i = 0; i < track.length; ++i) {
-        const unsigned char byte = track.bytes[i];
-        if (byte == '"' || byte == '\\') {
-            text += '\\';
-            text += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            text += escape;
-        } else {
-            text += static_cast<char>(byte);
-        }
-    }
-    return text + "\"";
-}
-
 struct LoadedDeck {
     std::vector<mcrsim::Card> cards;
     std::string name;   // "the built-in deck", "deck FILE"
@@ -180,7 +163,8 @@ int List(const Options &options, Io &io) {
             const mcrsim::TrackRead &track = read[t];
             std::string line = "  " + std::string(mcrsim::FormatOf(t).name) + "  ";
             if (track.status == mcrsim::kTrackGood)
-                line += "good  " + QuotedData(track);
+                line += "good  " + mcrsim::QuotedDeckData(std::string_view(
+                                               reinterpret_cast<const char *>(track.bytes.data()), track.length));
             else
                 line += mcrsim::TrackResultText(track);
             io.Out(line);
@@ -248,10 +232,10 @@ int Check(const Options &options, Io &io) {
 // scripts/run starts in a prefix of its own) to the reader of Stripewell: one line in,
 // one line out, until standard input ends.
 int Relay(const Options &options, Io &io) {
-    mcrsim_remote::Client client(options.pid.value_or(mcrsim_remote::FindStripewell()));
+    mcrsim_mailbox::Client client(options.pid.value_or(window_search::FindStripewell()));
     std::string line;
     for (Io::Read read; (read = io.ReadLine(&line)) != Io::Read::End;)
-        io.Out(read == Io::Read::Line ? mcrsim_remote::RelayAnswer(client, line) : mcrsim_remote::RelayAnswerTooLong());
+        io.Out(read == Io::Read::Line ? mcrsim_relay::AnswerRequest(client, line) : mcrsim_relay::AnswerTooLongRequest());
     return kExitOk;
 }
 

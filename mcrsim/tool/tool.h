@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../core/deck.h"
+#include "../core/card.h"
 
 namespace mcrsim_tool {
 

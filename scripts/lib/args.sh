@@ -1,4 +1,4 @@
-# The command lines of our scripts. Source it; the caller sets SAY_AS. A script's usage
+# The command lines of our scripts. Source it; the caller sets SCRIPT_NAME. A script's usage
 # is the comment block at its top.
 
 # script_usage: prints that block.
@@ -6,7 +6,7 @@ script_usage() { awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }
 
 # usage_error MESSAGE: says what is wrong, then the usage, and exits 2.
 usage_error() {
-    { echo "$SAY_AS: $*"; echo "usage:"; script_usage; } >&2
+    { echo "$SCRIPT_NAME: $*"; echo "usage:"; script_usage; } >&2
     exit 2
 }
 

@@ -1,8 +1,7 @@
-# The fonts a Wine prefix gives the dialog templates, so that the dialogs come out the
-# size they have on the handheld, and the prefix's screen. Source it, then call
-# map_dialog_fonts while the prefix is being made and prefix_settings at each start, with
-# WINE and WINEPREFIX set.
-#
+# The fonts a Wine prefix gives the dialog templates, so that the dialogs come out the size
+# they have on the handheld, and the prefix's screen. Source it; with WINE and WINEPREFIX
+# set, call map_dialog_fonts while the prefix is made and prefix_settings at each start.
+
 # The templates name "System" 9 pt (card test) and "ＭＳ Ｐゴシック" 9 pt (About). Wine
 # would draw both with whatever wide font the machine has (Liberation Sans here: the
 # card test dialog came out 246 px wide, wider than the 240 px screen). Both names are
@@ -16,15 +15,14 @@
 # 280 x 310. The prefix's FONTS.FON names MS Sans Serif instead, which leaves no font
 # called "System" on either Wine. The sizes are then the same on every machine, in
 # every locale: card test dialog client 206 x 226 px, About client 188 x 89 px.
-#
-# Registry values go in through a .reg file in UTF-16 with a byte order mark, which
-# regedit reads the same whatever the locale; `reg add` on the command line garbles a
-# non-ASCII face name without a UTF-8 locale.
 WINE_FONTS=/usr/share/wine/fonts
 DIALOG_FONT="MS Sans Serif"
 DIALOG_FONT_FILE=sserife.fon
 
 # import_reg: imports the registry lines on standard input (without the header).
+# Registry values go in through a .reg file in UTF-16 with a byte order mark, which
+# regedit reads the same whatever the locale; `reg add` on the command line garbles a
+# non-ASCII face name without a UTF-8 locale.
 import_reg() {
     local file
     file=$(mktemp --suffix=.reg -p "$WINEPREFIX/drive_c")

@@ -1,21 +1,6 @@
 # One run at a time on a thing our scripts write into (a Wine prefix, the demo's folder,
-# a Debian root): the one lock of every script of ours. Source it; the caller sets SAY_AS
+# a Debian root): the one lock of every script of ours. Source it; the caller sets SCRIPT_NAME
 # and calls lock_release_all in its EXIT trap.
-#
-# A lock is a file of ours beside the thing (PREFIX.lock, say), holding our marker line
-# and the process number and start time of the run that holds it. It is made whole and
-# at once: the text goes into a new file in the same folder, which is then hard-linked
-# to the lock's name; a link never replaces what is there and never follows a symbolic
-# link at that name. So anything at the lock's name that is not a lock of ours (a link,
-# a folder, a person's file) is refused and left as it is.
-#
-# No descriptor is held while the run goes on, so nothing the run starts (a Wine server,
-# Xvfb) can keep a lock after the run. A run that ends is gone from its lock at once
-# (its EXIT trap); a run killed outright (kill -9) leaves a lock whose holder no longer
-# runs, which the next run takes over. A process number alone may name another process
-# by then; with the process's start time (/proc/PID/stat field 22) it names one only.
-# Looking at a lock and taking it happen under a short flock of the lock's folder, so
-# two runs never both take over one stale lock.
 LOCK_MARKER="# stripewell lock"
 # Locks this process holds, released by lock_release_all.
 LOCKS_HELD=()
@@ -32,7 +17,7 @@ proc_start() {
 }
 
 # The text of a lock held by this process.
-lock_text() { printf '%s: held by scripts/%s\npid %s\nstart %s\n' "$LOCK_MARKER" "$SAY_AS" $$ "$(proc_start $$)"; }
+lock_text() { printf '%s: held by scripts/%s\npid %s\nstart %s\n' "$LOCK_MARKER" "$SCRIPT_NAME" $$ "$(proc_start $$)"; }
 
 # lock_holder LOCK: sets LOCK_PID and LOCK_START from a lock file of ours; fails on
 # anything else (what it reads is capped: a lock is three short lines).
@@ -45,14 +30,14 @@ lock_holder() {
     LOCK_PID=${BASH_REMATCH[1]} LOCK_START=${BASH_REMATCH[2]}
 }
 
-# An earlier version of ours held a flock on the lock's name, with the holder's process
-# number (or nothing) in the file: such a file is taken over once no process holds that
-# flock any more, and counts as held while one does.
-lock_is_earlier() {
+# A lock of the flock kind: a file of up to 16 digits (a holder's process number, or
+# nothing) that its holder keeps a flock on. It counts as held while a process holds that
+# flock, and is taken over once none does.
+lock_is_flock_file() {
     [ -f "$1" ] && [ ! -L "$1" ] && [ "$(stat -c %s -- "$1")" -le 16 ] &&
         [[ $(head -c 16 -- "$1") =~ ^[0-9]*$ ]]
 }
-lock_earlier_held() {
+lock_flock_held() {
     local fd held=0
     { exec {fd}<"$1"; } 2>/dev/null || return 1
     flock -n "$fd" || held=1
@@ -60,6 +45,21 @@ lock_earlier_held() {
     [ $held -eq 1 ]
 }
 
+# A lock is a file of ours beside the thing (PREFIX.lock, say), holding our marker line
+# and the process number and start time of the run that holds it. It is made whole and
+# at once: the text goes into a new file in the same folder, which is then hard-linked
+# to the lock's name; a link never replaces what is there and never follows a symbolic
+# link at that name. So anything at the lock's name that is not a lock of ours (a link,
+# a folder, a person's file) is refused and left as it is.
+#
+# No descriptor is held while the run goes on, so nothing the run starts (a Wine server,
+# Xvfb) can keep a lock after the run. A run that ends is gone from its lock at once
+# (its EXIT trap); a run killed outright (kill -9) leaves a lock whose holder no longer
+# runs, which the next run takes over. A process number alone may name another process
+# by then; with the process's start time (/proc/PID/stat field 22) it names one only.
+# Looking at a lock and taking it happen under a short flock of the lock's folder, so
+# two runs never both take over one stale lock.
+#
 # lock_try LOCK: takes LOCK unless a live run holds it. Returns 0 when taken, 1 when
 # held (LOCK_HOLDER says by whom), 2 when something not ours is at that name or its
 # folder cannot be locked (said on standard error).
@@ -67,12 +67,12 @@ lock_try() {
     local lock=$1 dir fd tmp status=0
     dir=$(dirname -- "$lock")
     mkdir -p -- "$dir" 2>/dev/null && { exec {fd}<"$dir"; } 2>/dev/null || {
-        echo "$SAY_AS: cannot make or open the folder $dir for the lock $lock" >&2
+        echo "$SCRIPT_NAME: cannot make or open the folder $dir for the lock $lock" >&2
         return 2
     }
     if ! flock -w 10 "$fd"; then
         exec {fd}<&-
-        echo "$SAY_AS: the folder $dir stayed locked for 10 s: cannot take the lock $lock" >&2
+        echo "$SCRIPT_NAME: the folder $dir stayed locked for 10 s: cannot take the lock $lock" >&2
         return 2
     fi
     if [ -e "$lock" ] || [ -L "$lock" ]; then
@@ -83,15 +83,15 @@ lock_try() {
             else
                 rm -f -- "$lock"  # stale: its run was killed
             fi
-        elif lock_is_earlier "$lock"; then
-            if lock_earlier_held "$lock"; then
+        elif lock_is_flock_file "$lock"; then
+            if lock_flock_held "$lock"; then
                 LOCK_HOLDER="a run of an earlier version of these scripts"
                 status=1
             else
                 rm -f -- "$lock"
             fi
         else
-            echo "$SAY_AS: refused: $lock is in the way of this run's lock: it is not a lock file" \
+            echo "$SCRIPT_NAME: refused: $lock is in the way of this run's lock: it is not a lock file" \
                  "of ours (it is $(stat -c %F -- "$lock" 2>/dev/null || echo 'unreadable')), so it was" \
                  "left as it is. Remove it yourself if nothing of yours needs it." >&2
             status=2
@@ -107,7 +107,7 @@ lock_try() {
         if [ $status -eq 0 ]; then
             LOCKS_HELD+=("$lock")
         else
-            echo "$SAY_AS: cannot write the lock $lock" >&2
+            echo "$SCRIPT_NAME: cannot write the lock $lock" >&2
         fi
     fi
     exec {fd}<&-
@@ -151,7 +151,7 @@ lock_hold() {
     lock_take "$1.lock" || status=$?
     case $status in
         0) ;;
-        1) echo "$SAY_AS: $2 $1 is in use by another run ($LOCK_HOLDER); this run leaves it" \
+        1) echo "$SCRIPT_NAME: $2 $1 is in use by another run ($LOCK_HOLDER); this run leaves it" \
                 "alone. Wait for that one to end, or give another $3." >&2
            exit 1 ;;
         *) exit 2 ;;

@@ -1,6 +1,6 @@
-# Folders our scripts make and may delete again. Source it; the caller sets SAY_AS (the
+# Folders our scripts make and may delete again. Source it; the caller sets SCRIPT_NAME (the
 # command's name, for messages).
-#
+
 # A folder is ours when it holds OWNED_MARKER, which we write into it right after we
 # created it (or found it empty, so that there is nothing in it to lose), before anything
 # else goes in. The marker's first line names what we made the folder as (KIND: a Wine
@@ -8,15 +8,15 @@
 # for another: a wrong --prefix must not delete a folder of screenshots wholesale. Our
 # scripts delete a folder only when it is ours of that kind, has no file system mounted
 # inside it, and then without crossing into another file system; a folder that exists
-# with something in it and is not ours is refused with exit 2 and left as it is. Folders
-# made before the marker existed are recognised by the completion marker they were given
-# then (LEGACY): those were only ever written into folders we had just made.
+# with something in it and is not ours is refused with exit 2 and left as it is. A folder
+# is ours too when it holds one of the completion markers its caller names (DONE): files
+# our scripts write only into a folder they made, once it is whole.
 OWNED_MARKER=.stripewell-made
 
-# What earlier versions of ours wrote into a folder of KIND before folders were marked:
-# such a folder in a build folder of ours (beside its CMakeCache.txt) that holds these
-# files and nothing else is taken over, its files as the last run's.
-owned_earlier() {
+# The files our runs write into a folder of KIND: a folder in a build folder of ours
+# (beside its CMakeCache.txt) that holds these files, nothing else and no marker is taken
+# over, its files as the last run's.
+owned_unmarked_files() {
     case $1 in
         demo-output) echo "about.png card-err-parity.png card-full.png main.png" ;;
         screenshots) echo "about.png card.png main-resized.png main.png" ;;
@@ -38,11 +38,11 @@ owned_marked() {
     [[ $first == "# stripewell $2:"* ]]
 }
 
-# owned_only_earlier DIR KIND: DIR is in a build folder of ours and holds files an
-# earlier version of ours wrote there (owned_earlier) and nothing else.
-owned_only_earlier() {
+# owned_only_unmarked DIR KIND: DIR is in a build folder of ours and holds files our runs
+# write there (owned_unmarked_files) and nothing else.
+owned_only_unmarked() {
     local names cache entry any=0
-    names=" $(owned_earlier "$2") "
+    names=" $(owned_unmarked_files "$2") "
     cache=$(dirname -- "$1")/CMakeCache.txt
     [ "$names" != "  " ] && [ -f "$cache" ] &&
         grep -qx 'CMAKE_PROJECT_NAME:STATIC=Stripewell' < <(head -c 1048576 -- "$cache") || return 1
@@ -54,23 +54,23 @@ owned_only_earlier() {
     [ $any -eq 1 ]
 }
 
-# owned_state DIR KIND [LEGACY]: prints absent, empty, ours, earlier (owned_only_earlier)
+# owned_state DIR KIND [DONE]: prints absent, empty, ours, unmarked (owned_only_unmarked)
 # or foreign (a file, a link, or a folder with something in it and no marker of ours of
-# that kind). LEGACY: the names, space-separated, of the completion markers such folders
-# had before.
+# that kind). DONE: the names, space-separated, of completion markers that make a folder
+# ours as well.
 owned_state() {
-    local dir=$1 kind=$2 legacy=${3:-} name old=0
-    for name in $legacy; do [ -f "$dir/$name" ] && old=1; done
+    local dir=$1 kind=$2 done_markers=${3:-} name done=0
+    for name in $done_markers; do [ -f "$dir/$name" ] && done=1; done
     if [ ! -e "$dir" ] && [ ! -L "$dir" ]; then
         echo absent
     elif [ -L "$dir" ] || [ ! -d "$dir" ]; then
         echo foreign
-    elif owned_marked "$dir" "$kind" || [ $old -eq 1 ]; then
+    elif owned_marked "$dir" "$kind" || [ $done -eq 1 ]; then
         echo ours
     elif [ -r "$dir" ] && [ -x "$dir" ] && [ -z "$(find "$dir" -mindepth 1 -maxdepth 1 -print -quit)" ]; then
         echo empty
-    elif owned_only_earlier "$dir" "$kind"; then
-        echo earlier
+    elif owned_only_unmarked "$dir" "$kind"; then
+        echo unmarked
     else
         echo foreign
     fi
@@ -78,12 +78,12 @@ owned_state() {
 
 # owned_refuse DIR WHAT: says why DIR is left alone (WHAT: what it was given as).
 owned_refuse() {
-    echo "$SAY_AS: refused: $1 ($2) exists and is not a folder scripts/$SAY_AS made for" \
+    echo "$SCRIPT_NAME: refused: $1 ($2) exists and is not a folder scripts/$SCRIPT_NAME made for" \
          "this (it has something in it and no $OWNED_MARKER of ours), so nothing in it was" \
          "touched. Give another folder, or empty or remove that one yourself." >&2
 }
 
-# owned_check DIR KIND WHAT [LEGACY]: refuses (return 2) a folder that is neither ours,
+# owned_check DIR KIND WHAT [DONE]: refuses (return 2) a folder that is neither ours,
 # empty nor absent.
 owned_check() {
     [ "$(owned_state "$1" "$2" "${4:-}")" != foreign ] && return 0
@@ -91,7 +91,7 @@ owned_check() {
     return 2
 }
 
-# owned_claim DIR KIND WHAT: makes DIR (absent) or takes it (empty, or earlier: its
+# owned_claim DIR KIND WHAT: makes DIR (absent) or takes it (empty, or unmarked: its
 # files listed as ours) and marks it ours; a folder of ours gets a fresh marker.
 # Refuses (return 2) anything else.
 owned_claim() {
@@ -99,10 +99,10 @@ owned_claim() {
     case $(owned_state "$1" "$2") in
         absent) mkdir -p -- "$1" ;;
         empty|ours) ;;
-        earlier) listed=$(cd "$1" && ls -A) ;;
+        unmarked) listed=$(cd "$1" && ls -A) ;;
         *) owned_refuse "$1" "$3"; return 2 ;;
     esac
-    echo "# stripewell $2: made by scripts/$SAY_AS, which may delete it again" >"$1/$OWNED_MARKER"
+    echo "# stripewell $2: made by scripts/$SCRIPT_NAME, which may delete it again" >"$1/$OWNED_MARKER"
     [ -z "$listed" ] || echo "$listed" >>"$1/$OWNED_MARKER"
 }
 
@@ -116,7 +116,7 @@ mounts_under() {
         }' /proc/self/mountinfo
 }
 
-# owned_remove DIR KIND WHAT [LEGACY]: deletes a folder of ours; refuses (return 2) one
+# owned_remove DIR KIND WHAT [DONE]: deletes a folder of ours; refuses (return 2) one
 # that is not ours or still has a file system mounted inside it.
 owned_remove() {
     local dir=$1 mounted
@@ -127,7 +127,7 @@ owned_remove() {
     esac
     mounted=$(mounts_under "$dir")
     if [ -n "$mounted" ]; then
-        echo "$SAY_AS: refused to delete $dir ($3): file systems are still mounted in it:" \
+        echo "$SCRIPT_NAME: refused to delete $dir ($3): file systems are still mounted in it:" \
              $mounted >&2
         return 2
     fi
@@ -143,7 +143,7 @@ owned_remove() {
 # then makes or takes DIR as owned_claim does, refusing the same.
 owned_clear() {
     local dir=$1 name
-    [ "$(owned_state "$dir" "$2")" != earlier ] || owned_claim "$dir" "$2" "$3" || return 2
+    [ "$(owned_state "$dir" "$2")" != unmarked ] || owned_claim "$dir" "$2" "$3" || return 2
     if [ "$(owned_state "$dir" "$2")" = ours ]; then
         # The list is read back as it was written, a name a line; a marker is capped.
         while IFS= read -r name; do

@@ -1,6 +1,6 @@
-# The reader panel beside Stripewell's screen, for scripts/run. Source it after wine.sh
-# and prefix.sh.
-#
+# The reader panel beside Stripewell's screen, for scripts/run, in a Wine prefix of its
+# own. Source it after wine.sh and prefix.sh.
+
 # The panel runs in a Wine prefix of its own. Wine 8 keeps one screen for all the
 # programs of a prefix: beside the 240 x 320 screen each of them takes the screen to be
 # 240 x 320, and X shows of each top-level window only the part inside that screen (Wine
@@ -8,7 +8,7 @@
 # screen sized to the panel changes the screen of Stripewell's programs too. In a prefix
 # of its own the panel has the display's screen; `mcrsim relay`, run in Stripewell's
 # prefix, carries its requests to the reader over two pipes.
-
+#
 # panel_prefix RUN_PREFIX PANEL_PREFIX VERSION WHAT: the panel's prefix, a copy of the
 # run's with no screen of its own, made while no server of the run's prefix runs.
 panel_prefix() { copy_prefix "$1" "$2" "$3" "$4" prefix_settings none || true; }

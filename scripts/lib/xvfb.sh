@@ -1,10 +1,10 @@
 # Starts Xvfb on a free display, for scripts that draw without a person's display.
-# Source it, then call start_xvfb WORK_DIR [SCREEN [FBDIR]]: sets DISPLAY and XVFB_PID
-# (with FBDIR, Xvfb keeps its framebuffer there as an XWD file, Xvfb_screen0; stop it
-# by that PID in the caller's EXIT trap with stop_xvfb). Returns 1 with a message when
-# Xvfb is missing or does not start.
+# Source it, then call start_xvfb (and stop_xvfb in the caller's EXIT trap).
 XVFB_PID=""
 
+# start_xvfb WORK_DIR [SCREEN [FBDIR]]: sets DISPLAY and XVFB_PID (with FBDIR, Xvfb
+# keeps its framebuffer there as an XWD file, Xvfb_screen0). Returns 1 with a message
+# when Xvfb is missing or does not start.
 start_xvfb() {
     local work=$1 screen=${2:-1024x768x24} fbdir=()
     [ -n "${3:-}" ] && fbdir=(-fbdir "$3")

@@ -1,10 +1,10 @@
 # Plants a fault into a scratch copy of the program's swipe worker, for the scenario test
-# to catch: the status words of ISO1 and ISO2 trade places in MCRRead's arguments, so a
-# card whose two ISO tracks read alike is shown right and any other is shown wrong.
+# to catch: ISO1 and ISO2 trade status words in MCRRead's arguments.
 #   cmake -DIN=reader/workers.cpp -DOUT=FILE -P plant-fault.cmake
-# Fails when the worker no longer holds the lines it changes, so that the plant never
-# quietly becomes no fault at all.
 file(READ ${IN} text)
+# A card whose two ISO tracks read alike is shown right, any other wrong. A worker that no
+# longer holds the lines changed fails here, so that the plant never quietly becomes no
+# fault at all.
 foreach(pair "MCR_ISO1_BYTES, 2, 6,|MCR_ISO1_BYTES, 2, 7," "MCR_ISO2_BYTES, 3, 7,|MCR_ISO2_BYTES, 3, 6,")
     string(REPLACE "|" ";" pair "${pair}")
     list(GET pair 0 good)

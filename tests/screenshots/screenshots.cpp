@@ -1,12 +1,5 @@
 // Screenshots of the real program on a real (virtual) display, taken by
-// tests/screenshots/run-screenshots under Xvfb:
-//   screenshots.exe OUTPUT_DIR
-// Starts Stripewell.exe from its own folder, then saves main.png, main-resized.png,
-// card.png (the card test dialog after a swipe) and about.png into OUTPUT_DIR, each
-// said on standard output as "saved NAME (W x H)". Fails
-// (exit code 1, the reason on standard error) when a picture is blank, when the banner
-// is not centred in the main window's client area before and after a resize, or when
-// the program does not end with exit code 0.
+// tests/screenshots/run-screenshots under Xvfb: screenshots.exe OUTPUT_DIR.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/windows/find_window.h"
-#include "../../mcrsim/remote_client.h"
+#include "../../mcrsim/client/find_window.h"
+#include "../../mcrsim/client/mailbox_client.h"
 #include "../../tools/capture/capture.h"
 #include "../../res/resource.h"
 #include "../support/testsupport.h"
@@ -135,6 +128,12 @@ void CheckBannerCentred(HWND main, const Picture &client, const char *when) {
 
 }  // namespace
 
+// Starts Stripewell.exe from its own folder, then saves main.png, main-resized.png,
+// card.png (the card test dialog after a swipe) and about.png into OUTPUT_DIR, each said
+// on standard output as "saved NAME (W x H)". Fails (exit code 1, the reason on standard
+// error) when a picture is blank, when the banner is not centred in the main window's
+// client area before and after a resize, or when the program does not end with exit
+// code 0.
 int wmain(int argc, wchar_t **argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: screenshots.exe OUTPUT_DIR\n");
@@ -143,7 +142,8 @@ int wmain(int argc, wchar_t **argv) {
     const std::wstring out = argv[1];
     CreateDirectoryW(out.c_str(), nullptr);
 
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     const std::wstring exe = BesideMe(L"Stripewell.exe");
     std::wstring cmd = L"\"" + exe + L"\"";
@@ -186,7 +186,7 @@ int wmain(int argc, wchar_t **argv) {
     if (card == nullptr) {
         Fail("no card test dialog");
     } else {
-        mcrsim_remote::Client reader(g_pid);
+        mcrsim_mailbox::Client reader(g_pid);
         WaitFor([&] {
             auto reply = reader.State();
             return reply && reply->state.fNotify;

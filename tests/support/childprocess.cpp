@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "../../tools/windows/find_window.h"
+#include "../../mcrsim/client/find_window.h"
 
 namespace testing_support {
 
@@ -49,7 +49,8 @@ bool ChildProcess::Start(const wchar_t *exe, const std::wstring &args, HANDLE in
     HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_EXISTING, 0, nullptr);
 
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
     si.hStdInput = in != nullptr ? in : nul;

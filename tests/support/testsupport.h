@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../../mcrsim/mcrsim.h"
+#include "../../mcrsim/dll/mcrsim.h"
 
 namespace testing_support {
 

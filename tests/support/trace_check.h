@@ -1,7 +1,6 @@
-// Whether the decoder's trace of a swipe agrees with the swipe and with the status the
-// decoder gave. card_tests holds it against every kind of damage, the decoder's fuzz
-// target (fuzz/fuzz_decode.cpp) against any bits: plain C++17 over the portable core,
-// since the one is built with mingw-w64 and the other natively with clang.
+// Whether the decoder's trace of a swipe agrees with the swipe and with its status, for
+// card_tests (every kind of damage) and the decoder's fuzz target (any bits): plain C++17
+// over the portable core, built with mingw-w64 and natively with clang.
 #ifndef STRIPEWELL_TESTS_SUPPORT_TRACE_CHECK_H
 #define STRIPEWELL_TESTS_SUPPORT_TRACE_CHECK_H
 

@@ -1,32 +1,6 @@
-// Starts Stripewell.exe (from this program's own folder) and shows it working: the
-// driver of scripts/run.
-//
-//   stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]
-//       Opens the card test dialog through the menu, swipes the built-in deck's "full"
-//       card and its damaged "err-parity" card through the simulated reader's mailbox
-//       and closes the dialog (a scenario, run as `mcrsim run` runs one), prints the
-//       three field texts after each swipe, opens the About dialog, saves main.png,
-//       card-full.png, card-err-parity.png and about.png into OUTPUT_DIR, and ends the
-//       program through its menu. Prints Stripewell's standard error (its debug lines) as
-//       it comes. Exit code 0, or 1 with the reason when something did not appear, did
-//       not fit the screen, was not the size it has on the handheld, a step of the
-//       scenario failed, the screen was not the one asked for, the program's debug lines
-//       did not come through, or the program did not end cleanly.
-//   stripewell-demo.exe scenario FILE... [--junit REPORT] [--since UNIX_MS] [--screen WxH|none]
-//       Starts the program, runs the scenario files against it as `mcrsim run FILE...
-//       --pid N` does (docs/scenarios.md), prints its debug lines among the steps' lines,
-//       and ends it through its menu. Exits with the run's code (1 also when the program
-//       did not end cleanly).
-//   stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]
-//       Starts the program for a person, prints "main window shown ... (process N)" once
-//       its main window shows, prints its debug lines as they come, and waits for it to
-//       end; exits with its exit code.
-//
-// --since: when the start began (Unix time in ms), so that the time printed until the
-// main window showed covers all that came before this program (prefix, Wine).
-// On a screen of the handheld's size the main window must cover the work area, as the
-// device gives it (port/devscreen.cpp), and the dialogs must lie inside its client area
-// below the command bar; on a larger screen, inside the screen.
+// stripewell-demo.exe, the driver of scripts/run: starts Stripewell.exe (from this
+// program's own folder) and shows it working, runs scenario files against it, or starts
+// it for a person (commands demo, scenario, start; see wmain).
 #include <windows.h>
 
 #include <algorithm>
@@ -38,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../windows/find_window.h"
+#include "../../mcrsim/client/find_window.h"
 #include "../../mcrsim/tool/scenario.h"
 #include "../../res/resource.h"
 #include "../capture/capture.h"
@@ -50,7 +24,6 @@ constexpr DWORD kWindowWaitMs = 20000;  // a cold Wine start can be slow
 // fields after a swipe, the end). Each wait ends as soon as the thing is seen; on a loaded
 // machine the card test dialog once took more than 5 s to open after a 15 s start.
 constexpr DWORD kWaitMs = 15000;
-constexpr wchar_t kMainClass[] = L"STRIPEWELL";
 constexpr wchar_t kAboutCaption[] = L"About Stripewell";
 // The demo's card test: driven as `mcrsim run` drives a scenario file.
 constexpr char kCardScenario[] = "open\nswipe full\nswipe err-parity\nclose\n";
@@ -198,9 +171,13 @@ bool StartProgram() {
     return true;
 }
 
-// Waits for the main window and says how long the start took; checks its placement.
+// Waits for the main window and says how long the start took (since: when the start
+// began, so that the time covers all that came before this program: prefix, Wine);
+// checks its placement. On a screen of the handheld's size the main window must cover
+// the work area, as the device gives it (port/devscreen.cpp), and the dialogs must lie
+// inside its client area below the command bar; on a larger screen, inside the screen.
 HWND WaitForMainWindow(long long since) {
-    HWND main = WaitForWindow(kMainClass, nullptr, kWindowWaitMs);
+    HWND main = WaitForWindow(window_search::kStripewellClass, nullptr, kWindowWaitMs);
     if (main == nullptr) {
         Fail(Ended() ? "Stripewell ended before its main window appeared"
                      : "no main window (class STRIPEWELL) within " + std::to_string(kWindowWaitMs / 1000) + " s");
@@ -323,6 +300,16 @@ HWND StartAndShow(long long since) {
     return main;
 }
 
+// stripewell-demo.exe demo OUTPUT_DIR: opens the card test dialog through the menu,
+// swipes the built-in deck's "full" card and its damaged "err-parity" card through the
+// simulated reader's mailbox and closes the dialog (a scenario, run as `mcrsim run` runs
+// one), prints the three field texts after each swipe, opens the About dialog, saves
+// main.png, card-full.png, card-err-parity.png and about.png into OUTPUT_DIR, and ends
+// the program through its menu. Prints Stripewell's standard error (its debug lines) as
+// it comes. Exit code 0, or 1 with the reason when something did not appear, did not fit
+// the screen, was not the size it has on the handheld, a step of the scenario failed, the
+// screen was not the one asked for, the program's debug lines did not come through, or
+// the program did not end cleanly.
 int RunDemo(const std::wstring &dir, long long since) {
     CreateDirectoryW(dir.c_str(), nullptr);
     Say("starting Stripewell");
@@ -361,8 +348,11 @@ int RunDemo(const std::wstring &dir, long long since) {
     return g_failures == 0 ? 0 : 1;
 }
 
-// Runs scenario files against a Stripewell of its own, which it starts only once the
-// files parse and the report may be written.
+// stripewell-demo.exe scenario FILE... [--junit REPORT]: runs the scenario files against
+// a Stripewell of its own, as `mcrsim run FILE... --pid N` does (docs/scenarios.md),
+// starting it only once the files parse and the report may be written; prints its debug
+// lines among the steps' lines, and ends it through its menu. Exits with the run's code
+// (1 also when the program did not end cleanly).
 int RunScenario(const std::vector<std::string> &files, const std::optional<std::string> &junit, long long since) {
     ScenarioIo io;
     std::vector<mcrsim_scenario::Scenario> scenarios;
@@ -375,7 +365,10 @@ int RunScenario(const std::vector<std::string> &files, const std::optional<std::
     return result != 0 ? result : g_failures == 0 ? 0 : 1;
 }
 
-int RunLaunch(long long since) {
+// stripewell-demo.exe start: starts the program for a person, prints "main window shown
+// ... (process N)" once its main window shows, prints its debug lines as they come, and
+// waits for it to end; exits with its exit code.
+int RunStart(long long since) {
     // Its line "main window shown ... (process N)" tells scripts/run the program is up.
     if (StartAndShow(since) == nullptr) return 1;
     WaitFor(Ended, INFINITE);
@@ -387,13 +380,15 @@ int RunLaunch(long long since) {
 
 }  // namespace
 
+// Every command also takes --since UNIX_MS (when the start began, see WaitForMainWindow)
+// and --screen WxH|none (the screen the run asked for, which is checked).
 int wmain(int argc, wchar_t **argv) {
     long long since = UnixMs();
     const std::wstring command = argc > 1 ? argv[1] : L"";
     const int positional = command == L"demo" ? 1 : 0;  // demo's OUTPUT_DIR
     // Options after the command and its argument, in any order.
     const bool scenario = command == L"scenario";
-    bool badOption = command != L"demo" && command != L"launch" && !scenario;
+    bool badOption = command != L"demo" && command != L"start" && !scenario;
     std::vector<std::string> scenarioFiles;
     std::optional<std::string> junit;
     for (int i = 2 + positional; i < argc && !badOption; ++i) {
@@ -412,10 +407,10 @@ int wmain(int argc, wchar_t **argv) {
     }
     if (scenario && !badOption && !scenarioFiles.empty()) return RunScenario(scenarioFiles, junit, since);
     if (!scenario && !badOption && argc >= 2 + positional)
-        return command == L"demo" ? RunDemo(argv[2], since) : RunLaunch(since);
+        return command == L"demo" ? RunDemo(argv[2], since) : RunStart(since);
     std::fprintf(stderr,
                  "usage: stripewell-demo.exe demo OUTPUT_DIR [--since UNIX_MS] [--screen WxH|none]\n"
                  "       stripewell-demo.exe scenario FILE... [--junit REPORT] [--since UNIX_MS] [--screen WxH|none]\n"
-                 "       stripewell-demo.exe launch [--since UNIX_MS] [--screen WxH|none]\n");
+                 "       stripewell-demo.exe start [--since UNIX_MS] [--screen WxH|none]\n");
     return 2;
 }

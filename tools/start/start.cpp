@@ -1,20 +1,15 @@
 // StartStripewell.exe: what a person double-clicks in the unpacked Windows zip. Shows
-// Stripewell as on the handheld, in a 240 x 320 screen at the top left of the desktop's
-// work area (port/devscreen.cpp, through STRIPEWELL_DEVICE_SCREEN in Stripewell's
-// environment), starts the reader panel beside it once its main window shows, and ends
-// the panel when Stripewell ends. The panel drives that Stripewell by its process id, so
-// that each start program's panel swipes into its own when several run. Everything comes from this program's own folder; a
-// file that is not there is said in a message box before anything starts. A GUI program:
-// no console window opens. Its exit code is Stripewell's, or 1 when Stripewell could not
-// be shown.
+// Stripewell as on the handheld, in a 240 x 320 screen, with the reader panel beside it,
+// and ends the panel when Stripewell ends.
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
 
-#include "../../mcrsim/utf8.h"
+#include "../../mcrsim/client/find_window.h"
+#include "../../mcrsim/panel/panel_ids.h"
+#include "../../mcrsim/text/utf8.h"
 #include "../../res/resource.h"
-#include "../windows/find_window.h"
 
 namespace {
 
@@ -22,8 +17,6 @@ constexpr wchar_t kTitle[] = L"Start Stripewell";
 // The handheld's screen.
 constexpr wchar_t kDeviceScreen[] = L"240x320";
 constexpr wchar_t kDeviceScreenVariable[] = L"STRIPEWELL_DEVICE_SCREEN";
-constexpr wchar_t kMainClass[] = L"STRIPEWELL";
-constexpr wchar_t kPanelClass[] = L"MCRSimPanel";
 // A first start under Wine, with its prefix still being made, takes a while.
 constexpr DWORD kMainWindowWaitMs = 60000;
 constexpr DWORD kPanelEndWaitMs = 5000;
@@ -100,7 +93,8 @@ bool WaitForEnd(HANDLE process, DWORD timeoutMs) {
 HWND WaitForMainWindow(const PROCESS_INFORMATION &stripewell) {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND main = window_search::FindTopLevel(stripewell.dwProcessId, kMainClass, nullptr, true);
+        HWND main =
+            window_search::FindTopLevel(stripewell.dwProcessId, window_search::kStripewellClass, nullptr, true);
         if (main != nullptr) return main;
         if (GetTickCount() - start >= kMainWindowWaitMs || WaitForEnd(stripewell.hProcess, 50)) return nullptr;
     }
@@ -133,11 +127,18 @@ int CardDialogWidth(const std::wstring &exe) {
 // Asks the panel to close as its close button does, and ends it when it does not.
 void EndPanel(const PROCESS_INFORMATION &panel) {
     if (WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0) return;
-    HWND window = window_search::FindTopLevel(panel.dwProcessId, kPanelClass, nullptr);
+    HWND window = window_search::FindTopLevel(panel.dwProcessId, MCRSIM_PANEL_CLASS, nullptr);
     if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
     if (!WaitForEnd(panel.hProcess, kPanelEndWaitMs)) TerminateProcess(panel.hProcess, 1);
 }
 
+// The screen is at the top left of the desktop's work area (port/devscreen.cpp, through
+// STRIPEWELL_DEVICE_SCREEN in Stripewell's environment); the panel starts once
+// Stripewell's main window shows and drives that Stripewell by its process id, so that
+// each start program's panel swipes into its own when several run. Everything comes from
+// this program's own folder; a file that is not there is said in a message box before
+// anything starts. A GUI program: no console window opens. Its exit code is
+// Stripewell's, or 1 when Stripewell could not be shown.
 int Run() {
     const std::wstring folder = OwnFolder();
     const struct {

@@ -1,16 +1,12 @@
-// Draws, for each error code, the first track of the built-in deck that reads as it,
-// with the track strip the panel uses, and saves it as DIR/error-NN.png (NN the code in
-// hexadecimal) for docs/cards.md. Run by the build target track_pictures, and by the
-// test that compares what it draws now with the pictures in docs/tracks/.
-//   track-pictures DIR [FONT_FILE FACE]
-// With a font file (the bitmap font Wine ships, sserife.fon, "MS Sans Serif"), the text
-// is drawn in that font's 8-point face, so that the pictures do not depend on the fonts of
-// the machine or of the Wine version: Wine 10's default GUI font is taller than Wine 8's.
+// track-pictures DIR [FONT_FILE FACE]: the pictures of docs/cards.md, one track per error
+// code drawn with the panel's track strip (build target track_pictures; DocsPictures
+// compares them with docs/tracks/).
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "../../mcrsim/core/default_deck.h"
 #include "../../mcrsim/core/trace_view.h"
 #include "../../mcrsim/draw/trackstrip.h"
 #include "../capture/capture.h"
@@ -41,6 +37,11 @@ bool Save(const std::wstring &dir, const mcrsim::Card &card, mcrsim::Track track
 
 }  // namespace
 
+// Draws, for each error code, the first track of the built-in deck that reads as it,
+// and saves it as DIR/error-NN.png (NN the code in hexadecimal). With a font file (the
+// bitmap font Wine ships, sserife.fon, "MS Sans Serif"), the text is drawn in that font's
+// 8-point face, so that the pictures do not depend on the fonts of the machine or of the
+// Wine version: Wine 10's default GUI font is taller than Wine 8's.
 int wmain(int argc, wchar_t **argv) {
     if (argc != 2 && argc != 4) {
         std::fprintf(stderr, "usage: track-pictures DIR [FONT_FILE FACE]\n");

@@ -1,14 +1,5 @@
-// The channel through which another process (the mcrsim control tool, the panel,
-// end-to-end tests) drives the simulated reader inside a running Stripewell.
-//
-// Every process that loads the simulated MCRLIB.dll serves one mailbox in named
-// shared memory, named after its process id so that several programs (and parallel
-// tests) never mix. A client takes the client mutex, writes a request under a number of
-// its own, sets the request event and waits for the reply event; the library's server
-// thread carries the request out with the same functions the in-process control
-// interface offers and answers with the request's number. A client that has waited
-// long enough gives up and lets the next one in; the reply to its request may still
-// come, and carries that request's number, which no other client takes for its own.
+// The mailbox: the layout of the named shared memory through which another process
+// drives the simulated reader inside a running Stripewell, and the names of its objects.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +8,7 @@
 
 #include "mcrsim.h"
 
-namespace mcrsim_remote {
+namespace mcrsim_mailbox {
 
 constexpr DWORD kMagic = 0x4D435253;  // "MCRS"
 constexpr DWORD kVersion = 3;
@@ -32,6 +23,14 @@ enum class Command : DWORD {
 constexpr LONG kResultUnknown = -1;  // a request of another version, or an unknown command
 constexpr LONG kResultRefused = -2;  // a card no reader hands over: note says why
 
+// Every process that loads the simulated MCRLIB.dll serves one mailbox, named after its
+// process id so that several programs (and parallel tests) never mix. A client takes
+// the client mutex, writes a request under a number of its own, sets the request event
+// and waits for the reply event; the library's server thread carries the request out
+// with the same functions the in-process control interface offers and answers with the
+// request's number. A client that has waited long enough gives up and lets the next one
+// in; the reply to its request may still come, and carries that request's number, which
+// no other client takes for its own.
 struct Mailbox {
     DWORD magic;
     DWORD version;
@@ -61,4 +60,4 @@ constexpr const wchar_t *kRequestPart = L"request";
 constexpr const wchar_t *kReplyPart = L"reply";
 constexpr const wchar_t *kClientPart = L"client";
 
-}  // namespace mcrsim_remote
+}  // namespace mcrsim_mailbox

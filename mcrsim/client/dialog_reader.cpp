@@ -1,11 +1,11 @@
-// The dialog reader; see dialog_fields.h.
-#include "dialog_fields.h"
+// The dialog reader; see dialog_reader.h.
+#include "dialog_reader.h"
 
-#include "../res/resource.h"
+#include "../../res/resource.h"
+#include "../dll/mailbox.h"
 #include "relay_lines.h"
-#include "remote.h"
 
-namespace mcrsim_remote {
+namespace mcrsim_dialog {
 
 namespace {
 constexpr int kFieldIds[3] = {IDC_ISO1, IDC_ISO2, IDC_JIS2};
@@ -37,11 +37,11 @@ Fields ReadFields(HWND hwnd) {
         HWND field = FindField(hwnd, kFieldIds[t]);
         if (field != nullptr)
             SendMessageTimeoutW(field, WM_GETTEXT, mcrsim_relay::kMaxFieldUnits + 1, reinterpret_cast<LPARAM>(text),
-                                SMTO_ABORTIFHUNG, kReplyTimeoutMs, nullptr);
+                                SMTO_ABORTIFHUNG, mcrsim_mailbox::kReplyTimeoutMs, nullptr);
         text[mcrsim_relay::kMaxFieldUnits] = L'\0';
         fields.text[t] = text;
     }
     return fields;
 }
 
-}  // namespace mcrsim_remote
+}  // namespace mcrsim_dialog

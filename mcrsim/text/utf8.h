@@ -1,7 +1,6 @@
 // UTF-8, the text of the simulator's host code, to the UTF-16 of Win32 calls and back,
-// for every part that talks to Windows: the track strip, the control layer, the tool
-// and the panel. A header of its own, so that drawing a track strip needs nothing else
-// of the host code.
+// for every part that talks to Windows; a header of its own, so that drawing a track
+// strip needs nothing else of the host code.
 #pragma once
 
 #include <windows.h>

@@ -1,23 +1,13 @@
-// The mailbox client; see remote_client.h. Its relay end is relay.cpp.
-#include "remote_client.h"
+// The mailbox client; see mailbox_client.h.
+#include "mailbox_client.h"
 
-#include <cstring>
-
-namespace mcrsim_remote {
+namespace mcrsim_mailbox {
 
 namespace {
 // How long to wait for another client to finish with the mailbox; a request of its own
 // takes well under kReplyTimeoutMs.
 constexpr DWORD kLockTimeoutMs = 3000;
-constexpr const wchar_t *kMainWindowClass = L"STRIPEWELL";
 }  // namespace
-
-DWORD FindStripewell() {
-    HWND main = FindWindowW(kMainWindowClass, nullptr);
-    DWORD pid = 0;
-    if (main != nullptr) GetWindowThreadProcessId(main, &pid);
-    return pid;
-}
 
 Client::Client(DWORD pid) : pid_(pid) {
     if (pid == 0) {
@@ -42,14 +32,8 @@ Client::~Client() {
         if (h) CloseHandle(h);
 }
 
-bool Client::Fail(Failure failure, std::wstring error) {
-    failure_ = failure;
-    error_ = std::move(error);
-    return false;
-}
-
-
-bool Client::CallMailbox(Mailbox *request) {
+bool Client::Call(Mailbox *request) {
+    if (!connected()) return false;
     const DWORD locked = WaitForSingleObject(clientLock_, kLockTimeoutMs);
     if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED)
         return Fail(Failure::Busy, L"another program has held its mailbox (" + ObjectName(pid_, kClientPart) +
@@ -83,44 +67,10 @@ bool Client::CallMailbox(Mailbox *request) {
     return answered;
 }
 
-bool Client::Call(Mailbox *box) {
-    if (!connected()) return false;
-    return relay_ ? CallRelay(box) : CallMailbox(box);
-}
-
-std::optional<Reply> Client::Call(Command command, const MCRSimCard *card) {
-    Mailbox box{};
-    box.magic = kMagic;
-    box.version = kVersion;
-    box.command = command;
-    box.card = card ? *card : MCRSimCard{};
-    if (!Call(&box)) return std::nullopt;
-    if (box.magic != kMagic || box.version != kVersion || box.command != command || box.answered != box.request) {
-        Fail(Failure::Nonsense, L"the reader's mailbox came back with another request in it");
-        return std::nullopt;
-    }
-    if (box.result == kResultUnknown) {
-        Fail(Failure::Nonsense, L"the reader did not understand the request (version mismatch?)");
-        return std::nullopt;
-    }
-    Reply reply{box.result, box.state, std::string()};
-    if (box.result == kResultRefused) {
-        reply.note = mcrsim_relay::Printable(std::string_view(box.note, strnlen(box.note, sizeof box.note)),
-                                             sizeof box.note);
-        if (reply.note.empty()) reply.note = "no reason given";
-    }
-    return reply;
-}
-
-std::optional<Reply> Client::State() { return Call(Command::State, nullptr); }
-std::optional<Reply> Client::Swipe(const MCRSimCard &card) { return Call(Command::Swipe, &card); }
-std::optional<Reply> Client::PowerOff() { return Call(Command::PowerOff, nullptr); }
-
-std::optional<Fields> Client::ReadDialog() {
-    if (relay_) return ReadRelayDialog();
+std::optional<mcrsim_dialog::Fields> Client::ReadDialog() {
     const auto reply = State();
     if (!reply) return std::nullopt;
-    return ReadFields(reply->state.hOpenWindow);
+    return mcrsim_dialog::ReadFields(reply->state.hOpenWindow);
 }
 
-}  // namespace mcrsim_remote
+}  // namespace mcrsim_mailbox

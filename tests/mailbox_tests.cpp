@@ -2,7 +2,7 @@
 // another process (here the client talks to this process's own server thread).
 #include <gtest/gtest.h>
 
-#include "../mcrsim/remote_client.h"
+#include "../mcrsim/client/mailbox_client.h"
 #include "../reader/mcrlib.h"
 #include "../reader/reader.h"
 #include "../res/resource.h"
@@ -12,10 +12,10 @@ using namespace testing_support;
 
 namespace {
 
-using RemoteTest = InertCardDialogTest;
+using MailboxTest = InertCardDialogTest;
 
-TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
-    mcrsim_remote::Client client(GetCurrentProcessId());
+TEST_F(MailboxTest, StateSwipeAndPowerOffReachTheReader) {
+    mcrsim_mailbox::Client client(GetCurrentProcessId());
     ASSERT_TRUE(client.connected()) << std::string(client.error().begin(), client.error().end());
 
     auto reply = client.State();
@@ -52,7 +52,7 @@ TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
     for (const auto &[forgery, why] : forged) {
         reply = client.Swipe(forgery);
         ASSERT_TRUE(reply) << why;
-        EXPECT_EQ(reply->result, mcrsim_remote::kResultRefused) << why;
+        EXPECT_EQ(reply->result, mcrsim_mailbox::kResultRefused) << why;
         EXPECT_EQ(reply->note, why);
         EXPECT_EQ(reply->state.dwSwipes, 1u) << why;
     }
@@ -66,33 +66,33 @@ TEST_F(RemoteTest, StateSwipeAndPowerOffReachTheReader) {
 
 // A client gives up after kReplyTimeoutMs and lets the next one in, but the reply to its
 // request may still come: it must never pass for the next request's reply.
-TEST(RemoteClientTest, AReplyThatComesTooLateIsNoOtherRequestsReply) {
+TEST(MailboxClientTest, AReplyThatComesTooLateIsNoOtherRequestsReply) {
     MCRSimReset();
-    mcrsim_remote::Client first(GetCurrentProcessId()), next(GetCurrentProcessId());
+    mcrsim_mailbox::Client first(GetCurrentProcessId()), next(GetCurrentProcessId());
     ASSERT_TRUE(first.connected() && next.connected());
     // A closed reader takes no card: the swipe's reply says 0, the state's says 1.
-    MCRSimDelayNextMailboxReply(mcrsim_remote::kReplyTimeoutMs + 1000);
+    MCRSimDelayNextMailboxReply(mcrsim_mailbox::kReplyTimeoutMs + 1000);
     const DWORD start = GetTickCount();
     EXPECT_FALSE(first.Swipe(MakeCard("R", 1, "5", 1, "T", 1)));
-    EXPECT_EQ(first.failure(), mcrsim_remote::Failure::NoAnswer);
+    EXPECT_EQ(first.failure(), mcrsim_mailbox::Failure::NoAnswer);
     const auto reply = next.State();
     ASSERT_TRUE(reply) << std::string(next.error().begin(), next.error().end());
     EXPECT_EQ(reply->result, 1) << "the swipe's late reply was taken for the state's";
-    EXPECT_LT(GetTickCount() - start, mcrsim_remote::kReplyTimeoutMs + 4000) << "the next client waited for nothing";
+    EXPECT_LT(GetTickCount() - start, mcrsim_mailbox::kReplyTimeoutMs + 4000) << "the next client waited for nothing";
     const auto after = first.State();
     ASSERT_TRUE(after);
     EXPECT_EQ(after->result, 1);
     EXPECT_EQ(after->state.dwSwipes, 0u);
 }
 
-TEST(RemoteClientTest, SaysClearlyWhenThereIsNoReaderToDrive) {
-    mcrsim_remote::Client nobody(0);
+TEST(MailboxClientTest, SaysClearlyWhenThereIsNoReaderToDrive) {
+    mcrsim_mailbox::Client nobody(0);
     EXPECT_FALSE(nobody.connected());
     EXPECT_EQ(nobody.error(), L"no Stripewell is running");
     EXPECT_FALSE(nobody.State());
 
     // A process id with no simulated reader (ids are multiples of 4; 2 never exists).
-    mcrsim_remote::Client stranger(2);
+    mcrsim_mailbox::Client stranger(2);
     EXPECT_FALSE(stranger.connected());
     EXPECT_NE(stranger.error().find(L"no simulated card reader"), std::wstring::npos);
 }

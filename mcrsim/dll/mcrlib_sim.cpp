@@ -1,11 +1,8 @@
-// The simulated card reader library. It holds the card in the slot and the reader's
-// power and notification state, sets the named events as the device's library does,
-// runs automatic power-off on its own timer, and journals every call.
-//
-// All state lives in one Reader object guarded by one mutex: the program calls
-// MCRRead and MCRResume from its worker thread and the rest from its UI thread.
+// The simulated card reader library: the card in the slot, the reader's power and
+// notification state, the named events as the device's library sets them, automatic
+// power-off on its own timer, and a journal of every call.
 #include "mcrsim.h"
-#include "../reader/mcrlib.h"
+#include "../../reader/mcrlib.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,6 +39,8 @@ bool SignalNamedEvent(const wchar_t *name) {
     return set;
 }
 
+// All state lives in one Reader guarded by one mutex: the program calls MCRRead and
+// MCRResume from its worker thread and the rest from its UI thread.
 struct Reader {
     std::mutex lock;
     std::condition_variable timerWake;

@@ -1,6 +1,6 @@
-// Serves this process's mailbox (see remote.h) on a thread of its own, started when
-// the library is loaded. The thread lives as long as the process.
-#include "remote.h"
+// The mailbox's server: serves this process's mailbox (mailbox.h) on a thread of its own,
+// started when the library is loaded; the thread lives as long as the process.
+#include "mailbox.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace mcrsim_remote;
+using namespace mcrsim_mailbox;
 
 struct Server {
     HANDLE memory;
@@ -74,7 +74,7 @@ DWORD WINAPI ServeRequests(LPVOID parameter) {
 // Called once from DllMain on process attach. Creating kernel objects and a thread is
 // safe there as long as nothing waits for the thread; a failure only means that this
 // process cannot be driven from outside.
-void StartRemoteServer() {
+void StartMailboxServer() {
     const DWORD pid = GetCurrentProcessId();
     static Server server{};
     server.memory = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Mailbox),
@@ -93,6 +93,6 @@ extern "C" void MCRSimDelayNextMailboxReply(DWORD dwMs) {
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) StartRemoteServer();
+    if (reason == DLL_PROCESS_ATTACH) StartMailboxServer();
     return TRUE;
 }

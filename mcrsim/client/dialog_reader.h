@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace mcrsim_remote {
+namespace mcrsim_dialog {
 
 // The texts of the card test dialog's three track fields (ISO1, ISO2, JIS2), read from
 // the window the program gave MCROpen; dialog is false when that window is gone.
@@ -19,4 +19,4 @@ struct Fields {
 // Reads the fields of the card test dialog hwnd of another process.
 Fields ReadFields(HWND hwnd);
 
-}  // namespace mcrsim_remote
+}  // namespace mcrsim_dialog

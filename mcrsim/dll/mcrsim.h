@@ -1,7 +1,6 @@
-// Control interface of the simulated card reader library (MCRLIB.dll off the device).
-// Tests and tools use these MCRSim functions to put a card in the slot, power the
-// reader off, make calls fail and read the journal of the calls the program made.
-// The program itself never calls them.
+// Control interface of the simulated card reader library (MCRLIB.dll off the device):
+// tests and tools put a card in the slot, power the reader off, make calls fail and read
+// the journal of the calls the program made. The program itself never calls them.
 #ifndef STRIPEWELL_MCRSIM_MCRSIM_H
 #define STRIPEWELL_MCRSIM_MCRSIM_H
 
@@ -67,7 +66,7 @@ void MCRSimSetApoUnitMs(DWORD dwMs);
 
 void MCRSimGetState(MCRSimState *pState);
 
-// The mailbox (remote.h) answers the next request from another process dwMs later (at
+// The mailbox (mailbox.h) answers the next request from another process dwMs later (at
 // most a minute), as a Stripewell that is busy would: tests of clients that give up.
 void MCRSimDelayNextMailboxReply(DWORD dwMs);
 

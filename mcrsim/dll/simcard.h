@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/deck.h"
+#include "../core/card.h"
 #include "mcrsim.h"
 
 namespace mcrsim {

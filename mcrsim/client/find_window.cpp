@@ -1,8 +1,16 @@
+// Finding windows of other processes; see find_window.h.
 #include "find_window.h"
 
 #include <cwchar>
 
 namespace window_search {
+
+DWORD FindStripewell() {
+    HWND main = FindWindowW(kStripewellClass, nullptr);
+    DWORD pid = 0;
+    if (main != nullptr) GetWindowThreadProcessId(main, &pid);
+    return pid;
+}
 
 HWND FindTopLevel(DWORD pid, const wchar_t *cls, const wchar_t *caption, bool visibleOnly) {
     struct Search {
