@@ -19,4 +19,8 @@ struct Fields {
 // Reads the fields of the card test dialog hwnd of another process.
 Fields ReadFields(HWND hwnd);
 
+// The control of another process's dialog with this identifier, or nullptr; safe while
+// that process destroys the dialog (see dialog_reader.cpp).
+HWND FindControl(HWND dialog, int id);
+
 }  // namespace mcrsim_dialog

@@ -8,6 +8,7 @@
 
 #include "../../reader/mcrlib.h"
 #include "../../res/resource.h"
+#include "../client/dialog_reader.h"
 #include "../client/find_window.h"
 #include "../control/control.h"
 #include "../core/default_deck.h"
@@ -353,7 +354,7 @@ std::optional<mcrsim_dialog::Fields> Driver::FieldsNow() {
 }
 
 bool Driver::Click(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
+    HWND control = mcrsim_dialog::FindControl(dialog, id);
     DWORD_PTR ignored = 0;
     return control != nullptr &&
            SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSettleMs, &ignored) != 0;
@@ -361,7 +362,7 @@ bool Driver::Click(HWND dialog, int id) {
 
 std::optional<bool> Driver::ApoChecked(HWND dialog) {
     DWORD_PTR checked = 0;
-    HWND box = GetDlgItem(dialog, IDC_APO);
+    HWND box = mcrsim_dialog::FindControl(dialog, IDC_APO);
     if (box == nullptr || SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSettleMs, &checked) == 0)
         return std::nullopt;
     return checked == BST_CHECKED;

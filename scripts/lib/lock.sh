@@ -90,6 +90,8 @@ lock_try() {
             else
                 rm -f -- "$lock"
             fi
+        elif [ ! -e "$lock" ] && [ ! -L "$lock" ]; then
+            :  # its holder let it go while we looked (a release takes no flock)
         else
             echo "$SCRIPT_NAME: refused: $lock is in the way of this run's lock: it is not a lock file" \
                  "of ours (it is $(stat -c %F -- "$lock" 2>/dev/null || echo 'unreadable')), so it was" \
